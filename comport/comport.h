@@ -1,0 +1,55 @@
+// OrvoGPS serial port layer: 16 port slots, COM1 to COM16, opened for
+// overlapped I/O, each with a reader and a writer thread.
+#ifndef ORVOGPS_COMPORT_H
+#define ORVOGPS_COMPORT_H
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+constexpr int32_t COM_PORT_COUNT = 16;
+constexpr uint32_t TX_ENTRY_SIZE = 2048;
+constexpr int32_t TX_QUEUE_ENTRIES = 10;  // equal indexes mean empty: 9 can wait
+
+// Called on the port's reader thread with each non-empty block read; bytes
+// are valid only during the call.
+typedef void (*RxHandler)(void* userData, const unsigned char* bytes, int32_t count);
+
+struct TxEntry {
+  unsigned char data[TX_ENTRY_SIZE];
+  uint32_t length;
+};
+
+// One producer (TxQueuePut) and one consumer (the writer thread).
+struct TxQueue {
+  std::atomic<int32_t> writeIndex;
+  std::atomic<int32_t> readIndex;
+  TxEntry entries[TX_QUEUE_ENTRIES];
+};
+
+struct ComPort {
+  const char* name;
+  int32_t isOpen;
+  HANDLE hDevice;
+  void* userData;
+  COMMTIMEOUTS savedTimeouts;
+  COMMTIMEOUTS timeouts;
+  DCB dcb;
+  HANDLE hReaderThread;
+  DWORD readerThreadId;
+  HANDLE hWriterThread;
+  DWORD writerThreadId;
+  RxHandler rxHandler;
+  TxQueue txQueue;
+  HANDLE ghWriterEvent;
+};
+
+void OrvoCOMInitPorts();
+ComPort* OrvoCOMGetPort(int32_t index);
+int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uint32_t parity,
+                        uint32_t stopBits, int32_t flowControl, void* userData,
+                        ComPort** portOut, RxHandler rxHandler, uint32_t* errorOut);
+int32_t OrvoCOMClosePort(ComPort* port);
+
+#endif

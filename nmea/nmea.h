@@ -1,0 +1,153 @@
+// OrvoGPS receiver library: the receiver context, its sentence framer and the
+// decoded records.  Portable: nothing here depends on Windows.
+#ifndef ORVOGPS_NMEA_H
+#define ORVOGPS_NMEA_H
+
+#include <cstdint>
+
+struct ComPort;     // the serial layer's port slot (comport/comport.h)
+struct GpsContext;
+
+// Sentence types, also the order of the records in GpsContext.
+typedef int32_t SentenceType;
+enum : int32_t {
+  SENTENCE_GGA = 0,
+  SENTENCE_GSA = 1,
+  SENTENCE_GSV = 2,
+  SENTENCE_RMC = 3,
+  SENTENCE_GLL = 4,
+  SENTENCE_VTG = 5,
+  SENTENCE_TYPE_COUNT = 6
+};
+
+// Called on the reader thread after each decoded sentence with the context,
+// the sentence type, the address of that type's record inside the context and
+// 0.  The record is rewritten by the next sentence of its type: copy what you
+// need before returning.  The result is not used.
+typedef int32_t (*GpsCallback)(GpsContext* context, SentenceType type, void* record,
+                               int32_t reserved);
+
+// A framer state is a handler acting on the one context: (status, byte 0..255).
+typedef int32_t (*FramerState)(int32_t status, int32_t byte);
+
+// The framer keeps one sentence of up to 511 characters, '$' through the
+// second checksum digit.
+constexpr int32_t GPS_SENTENCE_SIZE = 512;
+
+struct UtcTime {
+  int32_t hours;
+  int32_t minutes;
+  int32_t seconds;
+  int32_t hundredths;  // the digits after the '.' as an integer: "19.5" gives 5
+};
+
+struct GeoAngle {
+  int32_t degrees;
+  int32_t minutes;
+  int32_t fraction;  // ten-thousandths of a minute for the ddmm.mmmm form
+};
+
+struct NmeaDate {
+  int32_t day;
+  int32_t month;
+  int32_t year;  // two digits, as sent
+};
+
+struct GgaRecord {
+  UtcTime time;
+  GeoAngle latitude;
+  char latHemisphere;
+  GeoAngle longitude;
+  char lonHemisphere;
+  int32_t fixQuality;  // 0 means no fix
+  int32_t satellitesUsed;
+  float hdop;
+  float altitude;
+};
+
+struct GsaRecord {
+  char selectionMode;
+  char fixMode;  // the digit as received: '1', '2' or '3'
+  int32_t satellites[12];
+  float pdop;
+  float hdop;
+  float vdop;
+};
+
+struct GsvSatellite {
+  int32_t prn;
+  int32_t elevation;
+  int32_t azimuth;
+  int32_t snr;  // not decoded; always 0
+};
+
+struct GsvRecord {
+  int32_t messageCount;
+  int32_t messageNumber;
+  int32_t satellitesInView;
+  int32_t satelliteCount;  // groups of this message whose azimuth was stored, 0..4
+  GsvSatellite satellite[4];
+};
+
+struct RmcRecord {
+  UtcTime time;
+  char status;
+  GeoAngle latitude;
+  char latHemisphere;
+  GeoAngle longitude;
+  char lonHemisphere;
+  float speedKnots;
+  float courseTrue;
+  NmeaDate date;
+  float magneticVariation;
+  char variationDirection;
+  char modeIndicator;
+};
+
+struct GllRecord {
+  GeoAngle latitude;
+  char latHemisphere;
+  GeoAngle longitude;
+  char lonHemisphere;
+  UtcTime time;
+  char status;
+  char modeIndicator;
+};
+
+struct VtgRecord {
+  float courseTrue;
+  int32_t courseTrueRef;  // letters are kept as their character codes
+  float courseMagnetic;
+  int32_t courseMagneticRef;
+  float speedKnots;
+  int32_t speedKnotsUnit;
+  float speedKmh;
+  int32_t speedKmhUnit;
+  char modeIndicator;
+};
+
+struct GpsContext {
+  int32_t active;
+  GpsCallback callback;
+  ComPort* port;
+  FramerState state;
+  int32_t position;
+  char sentence[GPS_SENTENCE_SIZE];
+  char checksumChars[2];
+  GgaRecord gga;
+  GsaRecord gsa;
+  GsvRecord gsv;
+  RmcRecord rmc;
+  GllRecord gll;
+  VtgRecord vtg;
+};
+
+// Clears the one context, stores the callback and makes it active.  Returns
+// the context's address, the same every time.
+GpsContext* GpsContextInit(GpsCallback callback);
+
+// Feeds one received byte (its low 8 bits) to the framer.  Returns 0 for a
+// null or inactive context, else 1.
+int32_t GpsFeedByte(GpsContext* context, int32_t byte);
+
+#endif

@@ -1,0 +1,25 @@
+// OrvoGPS receiver open and close: one receiver on one serial port at
+// 4800-8-N-1, its bytes fed to the framer on the port's reader thread.
+#ifndef ORVOGPS_RECEIVER_H
+#define ORVOGPS_RECEIVER_H
+
+#include <cstdint>
+
+#include "nmea.h"
+
+// Opens the receiver on port slot portIndex (0 is COM1 ... 15 is COM16) and
+// registers callback.  Returns 0 and stores the context through contextOut,
+// or 1 when the port could not be opened (the reason goes to the debugger
+// output).  Call on the application's UI thread.
+int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contextOut);
+
+// Closes the receiver's port.  Returns 3 for a null context, else 0.
+int32_t OrvoGPSClose(GpsContext* context);
+
+// 1 when the context is not null and active, else 0.
+int32_t OrvoGPSIsActive(const GpsContext* context);
+
+// The serial layer's receive handler: feeds each byte to the framer in order.
+void GpsRxBytes(void* userData, const unsigned char* bytes, int32_t count);
+
+#endif
