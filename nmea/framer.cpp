@@ -1,0 +1,115 @@
+// The receiver context and the sentence framer: '$', body, '*', two checksum
+// characters, verified by an 8-bit exclusive-or before dispatch.
+#include <cstring>
+
+#include "nmea/nmea.h"
+#include "nmea/nmea_internal.h"
+
+GpsContext gGpsContext;
+
+namespace {
+
+constexpr char SENTENCE_START = '$';
+constexpr char CHECKSUM_MARK = '*';
+// '$', a five-character address, '*' and two checksum characters: anything
+// shorter cannot carry a sentence worth decoding.
+constexpr int32_t MIN_SENTENCE_LENGTH = 13;
+
+int32_t Abandon() {
+  gGpsContext.position = 0;
+  gGpsContext.state = FramerWaitStart;
+  return GPS_SENTENCE_SIZE;
+}
+
+int32_t HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+}  // namespace
+
+GpsContext* GpsContextInit(GpsCallback callback) {
+  std::memset(&gGpsContext, 0, sizeof gGpsContext);
+  gGpsContext.state = FramerWaitStart;
+  gGpsContext.callback = callback;
+  gGpsContext.active = 1;
+  return &gGpsContext;
+}
+
+int32_t GpsFeedByte(GpsContext* context, int32_t byte) {
+  if (context == nullptr || context->active == 0) return 0;
+  context->state(0, byte & 0xFF);
+  return 1;
+}
+
+int32_t FramerWaitStart(int32_t status, int32_t byte) {
+  if (status != 0) return status;
+  if (byte != SENTENCE_START) return SENTENCE_START;
+  gGpsContext.sentence[0] = SENTENCE_START;
+  gGpsContext.position = 1;
+  gGpsContext.state = FramerBody;
+  return 1;
+}
+
+int32_t FramerBody(int32_t status, int32_t byte) {
+  if (status != 0) return status;
+  int32_t position = gGpsContext.position;
+  gGpsContext.sentence[position] = static_cast<char>(byte);
+  ++position;
+  if (position == GPS_SENTENCE_SIZE) return Abandon();
+  gGpsContext.position = position;
+  if (byte == CHECKSUM_MARK) gGpsContext.state = FramerChecksum1;
+  return position;
+}
+
+int32_t FramerChecksum1(int32_t status, int32_t byte) {
+  if (status != 0) return status;
+  int32_t position = gGpsContext.position;
+  gGpsContext.sentence[position] = static_cast<char>(byte);
+  ++position;
+  if (position == GPS_SENTENCE_SIZE) return Abandon();
+  gGpsContext.position = position;
+  gGpsContext.checksumChars[0] = static_cast<char>(byte);
+  gGpsContext.state = FramerChecksum2;
+  return position;
+}
+
+int32_t FramerChecksum2(int32_t status, int32_t byte) {
+  if (status != 0) return status;
+  const int32_t length = gGpsContext.position + 1;
+  gGpsContext.sentence[length - 1] = static_cast<char>(byte);
+  if (length == GPS_SENTENCE_SIZE) return Abandon();
+  gGpsContext.checksumChars[1] = static_cast<char>(byte);
+  int32_t result = length;
+  if (length >= MIN_SENTENCE_LENGTH) {
+    const uint8_t computed = NmeaChecksum(gGpsContext.sentence + 1, length - 4);
+    result = computed == HexPairToByte(gGpsContext.checksumChars)
+                 ? GpsDispatchSentence(gGpsContext.sentence)
+                 : 0;
+  }
+  gGpsContext.position = 0;
+  gGpsContext.state = FramerWaitStart;
+  return result;
+}
+
+uint8_t NmeaChecksum(const char* text, int32_t count) {
+  uint64_t wide = 0;
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, sizeof word);
+    wide ^= word;
+  }
+  wide ^= wide >> 32;
+  wide ^= wide >> 16;
+  wide ^= wide >> 8;
+  uint8_t sum = static_cast<uint8_t>(wide);
+  for (; i < count; ++i) sum ^= static_cast<uint8_t>(text[i]);
+  return sum;
+}
+
+uint8_t HexPairToByte(const char* pair) {
+  return static_cast<uint8_t>(HexDigitValue(pair[0]) << 4 | HexDigitValue(pair[1]));
+}

@@ -1,0 +1,43 @@
+// Internal interfaces of the receiver library: the one context, the framer's
+// state handlers, checksum helpers, dispatch and the six sentence parsers.
+#ifndef ORVOGPS_NMEA_INTERNAL_H
+#define ORVOGPS_NMEA_INTERNAL_H
+
+#include <cstdint>
+
+#include "nmea/nmea.h"
+
+// The library serves one receiver, so there is exactly one context.
+extern GpsContext gGpsContext;
+
+int32_t FramerWaitStart(int32_t status, int32_t byte);
+int32_t FramerBody(int32_t status, int32_t byte);
+int32_t FramerChecksum1(int32_t status, int32_t byte);
+int32_t FramerChecksum2(int32_t status, int32_t byte);
+
+// 8-bit exclusive-or of count characters; 0 for a count of 0 or less.
+uint8_t NmeaChecksum(const char* text, int32_t count);
+
+// Two hexadecimal digits in either case; an invalid digit counts as 0 in its
+// own nibble.
+uint8_t HexPairToByte(const char* pair);
+
+// Stores the type and returns 1 when the three characters name a supported
+// sentence type; returns 0 and stores nothing otherwise.
+int32_t LookupSentenceType(const char* formatter, SentenceType* type);
+
+// Decodes a verified sentence lying in the context's buffer and calls the
+// callback.  Returns 0 for an unsupported type, else the callback's result.
+int32_t GpsDispatchSentence(const char* sentence);
+
+// Each parser clears its record in the context, fills it from the sentence
+// and returns it.  The sentence starts with its '$' at the beginning of a
+// buffer of GPS_SENTENCE_SIZE characters: no parser reads beyond that buffer.
+GgaRecord* GpsParseGGA(const char* sentence);
+GsaRecord* GpsParseGSA(const char* sentence);
+GsvRecord* GpsParseGSV(const char* sentence);
+RmcRecord* GpsParseRMC(const char* sentence);
+GllRecord* GpsParseGLL(const char* sentence);
+VtgRecord* GpsParseVTG(const char* sentence);
+
+#endif

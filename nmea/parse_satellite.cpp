@@ -1,0 +1,107 @@
+// Parsers of the satellite sentences: GSA and GSV.
+#include <cstring>
+
+#include "nmea/field_decode.h"
+#include "nmea/nmea_internal.h"
+
+namespace {
+
+constexpr FieldCode GSA_FIELD_ORDER[] = {
+    FIELD_ADDRESS,
+    FIELD_SELECTION_MODE,  // M manual, A automatic
+    FIELD_MODE,            // 1 no fix, 2 2D, 3 3D
+    // Satellites used in the fix, one field each: FIELD_GSA_SATELLITE_1 to _12.
+    18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
+    FIELD_PDOP,
+    FIELD_HDOP,
+    FIELD_VDOP,
+    FIELD_END,
+};
+static_assert(sizeof GSA_FIELD_ORDER / sizeof GSA_FIELD_ORDER[0] == 19);
+static_assert(GSA_FIELD_ORDER[3] == FIELD_GSA_SATELLITE_1);
+static_assert(GSA_FIELD_ORDER[14] == FIELD_GSA_SATELLITE_12);
+
+constexpr FieldCode GSV_FIELD_ORDER[] = {
+    FIELD_ADDRESS,
+    FIELD_GSV_MESSAGE_COUNT,   // messages in this cycle
+    FIELD_GSV_MESSAGE_NUMBER,  // 1 to the count
+    FIELD_SATELLITES,          // satellites in view
+    FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH, FIELD_GSV_SNR,  // group 1
+    FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH, FIELD_GSV_SNR,  // group 2
+    FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH, FIELD_GSV_SNR,  // group 3
+    FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH,                 // group 4
+    FIELD_END,  // in the place of group 4's signal-to-noise ratio
+};
+static_assert(sizeof GSV_FIELD_ORDER / sizeof GSV_FIELD_ORDER[0] == 20);
+
+constexpr int32_t GSV_FIRST_GROUP_INDEX = 4;
+constexpr int32_t GSV_GROUP_SIZE = 4;
+constexpr int32_t GSV_MAX_SATELLITES = 4;
+
+}  // namespace
+
+GsaRecord* GpsParseGSA(const char* sentence) {
+  // $GPGSA,A,3,03,07,08,11,13,16,19,23,24,28,,,3.6,2.0,3.0*3A
+  GsaRecord* record = &gGpsContext.gsa;
+  std::memset(record, 0, sizeof *record);
+  int32_t nextSlot = 0;
+  FieldWalk walk;
+  FieldWalkStart(&walk, sentence, GSA_FIELD_ORDER);
+  while (FieldWalkNext(&walk)) {
+    const char* field = walk.field;
+    switch (walk.code) {
+      case FIELD_SELECTION_MODE: record->selectionMode = field[0]; break;
+      case FIELD_MODE: record->fixMode = field[0]; break;
+      case FIELD_PDOP: DecodeFloat(field, &record->pdop, walk.end); break;
+      case FIELD_HDOP: DecodeFloat(field, &record->hdop, walk.end); break;
+      case FIELD_VDOP: DecodeFloat(field, &record->vdop, walk.end); break;
+      default:
+        // Empty satellite fields take no slot, so the twelve codes fill the
+        // slots from the front.
+        if (walk.code >= FIELD_GSA_SATELLITE_1 && walk.code <= FIELD_GSA_SATELLITE_12)
+          DecodeIntN(field, 2, &record->satellites[nextSlot++], walk.end);
+        break;
+    }
+  }
+  return record;
+}
+
+GsvRecord* GpsParseGSV(const char* sentence) {
+  // $GPGSV,3,1,10,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45*71
+  GsvRecord* record = &gGpsContext.gsv;
+  std::memset(record, 0, sizeof *record);
+  // A group without an azimuth is not counted and the next group takes its
+  // slot; the slot is cleared then, so it never mixes two satellites.
+  int32_t slotGroup = -1;
+  FieldWalk walk;
+  FieldWalkStart(&walk, sentence, GSV_FIELD_ORDER);
+  while (FieldWalkNext(&walk)) {
+    const char* field = walk.field;
+    GsvSatellite* slot = &record->satellite[record->satelliteCount];
+    if (walk.code == FIELD_GSV_PRN || walk.code == FIELD_GSV_ELEVATION ||
+        walk.code == FIELD_GSV_AZIMUTH) {
+      const int32_t group = (walk.index - GSV_FIRST_GROUP_INDEX) / GSV_GROUP_SIZE;
+      if (group != slotGroup) {
+        std::memset(slot, 0, sizeof *slot);
+        slotGroup = group;
+      }
+    }
+    switch (walk.code) {
+      case FIELD_GSV_MESSAGE_COUNT: DecodeIntN(field, 1, &record->messageCount, walk.end); break;
+      case FIELD_GSV_MESSAGE_NUMBER: DecodeIntN(field, 1, &record->messageNumber, walk.end); break;
+      case FIELD_SATELLITES: DecodeIntN(field, 2, &record->satellitesInView, walk.end); break;
+      case FIELD_GSV_PRN: DecodeIntN(field, 2, &slot->prn, walk.end); break;
+      case FIELD_GSV_ELEVATION: DecodeIntN(field, 2, &slot->elevation, walk.end); break;
+      case FIELD_GSV_AZIMUTH:
+        DecodeIntN(field, 3, &slot->azimuth, walk.end);
+        ++record->satelliteCount;
+        break;
+      default: break;
+    }
+    if (record->satelliteCount == GSV_MAX_SATELLITES) break;
+  }
+  // Slots from satelliteCount on hold nothing, not even an uncounted group.
+  if (record->satelliteCount < GSV_MAX_SATELLITES)
+    std::memset(&record->satellite[record->satelliteCount], 0, sizeof(GsvSatellite));
+  return record;
+}
