@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: installs the packages, builds the
+# native, sanitizer, fuzz and Windows (mingw-w64) builds, runs their tests
+# (the Windows ones under Wine, with virtual serial ports and a virtual
+# display that the tests start and stop themselves) and ends on ctest's
+# summary of the Windows run.
+set -uo pipefail
+cd "$(dirname "$0")"
+
+jobs=$(nproc)
+failed=()
+
+stage() {
+  local name=$1
+  shift
+  echo "==== $name"
+  if ! "$@"; then
+    failed+=("$name")
+  fi
+}
+
+build() {
+  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs"
+}
+
+tools/install-deps.sh || exit 1
+
+stage "native build" build native
+stage "native tests" ctest --preset native
+stage "sanitizer build" build native-sanitize
+stage "sanitizer tests" ctest --preset native-sanitize
+stage "fuzz 30 s" tools/run-fuzz.sh 30 build/fuzz
+stage "windows build" build windows
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "==== failed before the Windows tests: ${failed[*]}"
+fi
+stage "windows tests (Wine)" ctest --preset windows
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
