@@ -1,0 +1,289 @@
+#!/bin/sh
+# Virtual null-modem cables for running the Windows build under Wine.
+#
+#   vnullmodem.sh up <state-dir> [--display]
+#   vnullmodem.sh run <state-dir> [--shim] -- <program> [args...]
+#   vnullmodem.sh unplug <state-dir> <k>
+#   vnullmodem.sh replug <state-dir> <k>
+#   vnullmodem.sh down <state-dir>
+#
+# Pair k (1 to 4) is a socat pseudo-terminal pair: its near end
+# <state-dir>/com<k> is COM<k> in Wine, its far end <state-dir>/far<k> is
+# COM1<k> (COM11 to COM14), so a Windows test can play the receiver.  COM5 to
+# COM10, COM15 and COM16 map to nothing: opening them fails with error 2
+# (ERROR_FILE_NOT_FOUND).
+# <state-dir>/env holds the variables a test needs (see write_env).
+set -eu
+
+PAIRS=4
+DEADLINE_TENTHS=100
+
+die() { echo "vnullmodem: $*" >&2; exit 1; }
+
+usage() {
+    die "usage: $0 up|run|unplug|replug|down <state-dir> ..."
+}
+
+# Polls a shell condition every 0.1 s for up to DEADLINE_TENTHS tenths.
+wait_for() {
+    tenths=0
+    while ! eval "$1"; do
+        tenths=$((tenths + 1))
+        [ "$tenths" -le "$DEADLINE_TENTHS" ] || return 1
+        sleep 0.1
+    done
+}
+
+# A pid file names a live process only if that process still runs the
+# program we started; a recycled pid must not be signalled.
+alive() {
+    [ -f "$1" ] || return 1
+    pid=$(cat "$1")
+    [ -n "$pid" ] || return 1
+    comm=$(ps -o comm= -p "$pid" 2>/dev/null) || return 1
+    case "$comm" in "$2"*) return 0 ;; esac
+    return 1
+}
+
+stop_pidfile() {
+    if alive "$1" "$2"; then
+        pid=$(cat "$1")
+        kill "$pid" 2>/dev/null || true
+        wait_for "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null || true
+    fi
+    rm -f "$1"
+}
+
+setup_paths() {
+    [ -n "${1:-}" ] || usage
+    mkdir -p "$1"
+    STATE=$(cd "$1" && pwd)
+    case "$STATE" in *[\"\\\ ]*) die "state dir must not contain quotes, backslashes or spaces: $STATE" ;; esac
+    export WINEPREFIX="$STATE/wineprefix"
+    export WINEDEBUG=-all
+    unset LD_PRELOAD
+    SRC_DIR=$(cd "$(dirname "$0")" && pwd)
+}
+
+start_pair() {
+    k=$1
+    alive "$STATE/socat$k.pid" socat && return 0
+    rm -f "$STATE/com$k" "$STATE/far$k"
+    setsid socat "pty,raw,echo=0,link=$STATE/com$k" "pty,raw,echo=0,link=$STATE/far$k" \
+        </dev/null >>"$STATE/socat$k.log" 2>&1 &
+    echo $! >"$STATE/socat$k.pid"
+    wait_for "[ -e '$STATE/com$k' ] && [ -e '$STATE/far$k' ]" || die "socat pair $k did not start (see $STATE/socat$k.log)"
+}
+
+build_shim() {
+    so="$STATE/modemshim.so"
+    if [ ! -f "$so" ] || [ "$SRC_DIR/modemshim.c" -nt "$so" ]; then
+        cc -shared -fPIC -O2 -o "$so.tmp" "$SRC_DIR/modemshim.c" -ldl || die "cannot build the modem-line shim"
+        mv "$so.tmp" "$so"
+    fi
+}
+
+# Names the COM ports of Wine's device manager: COM<k> and COM1<k> for pair
+# k; the names in between are blocked.  A name with any value in the port
+# map, even an empty one, becomes a device that opens without error, and a
+# name left out takes one of the host's /dev/ttyS ports; a blocked name is in
+# the map, so no host port takes it, but its device cannot be made because a
+# directory stands where the device manager puts its link.  COM99, last in the
+# map's order, tells when the device manager is through the list.
+write_ports_reg() {
+    {
+        printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+        i=1
+        while [ "$i" -le 16 ]; do
+            target="$STATE/blocked"
+            if [ "$i" -le "$PAIRS" ]; then
+                target="$STATE/com$i"
+            elif [ "$i" -ge 11 ] && [ "$i" -le $((10 + PAIRS)) ]; then
+                target="$STATE/far$((i - 10))"
+            fi
+            printf '"COM%d"="%s"\r\n' "$i" "$target"
+            i=$((i + 1))
+        done
+        printf '"COM99"="%s/blocked"\r\n' "$STATE"
+    } >"$1"
+}
+
+blocked_ports() {
+    grep -o '^"COM[0-9]*"=".*/blocked"' "$STATE/ports.reg" | grep -v COM99 | sed 's/^"COM\([0-9]*\)".*/\1/'
+}
+
+server_running() {
+    alive "$STATE/wineserver.pid" wineserver
+}
+
+# The server and the boot-time processes (services, device manager) inherit
+# the standard handles of whoever starts them; starting them here, with their
+# output in the log, keeps them from holding a test runner's pipes open.
+start_server() {
+    setsid wineserver -f -p </dev/null >>"$STATE/wineserver.log" 2>&1 &
+    echo $! >"$STATE/wineserver.pid"
+    wine reg query 'HKLM\Software\Wine\Ports' </dev/null >>"$STATE/wineserver.log" 2>&1 \
+        || die "wine does not start in $WINEPREFIX (see $STATE/wineserver.log)"
+}
+
+stop_server() {
+    if server_running || [ -d "$WINEPREFIX" ]; then
+        wineserver -k </dev/null >>"$STATE/wineserver.log" 2>&1 || true
+    fi
+    stop_pidfile "$STATE/wineserver.pid" wineserver
+}
+
+free_display() {
+    n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do
+        n=$((n + 1))
+    done
+    echo "$n"
+}
+
+start_xvfb() {
+    if alive "$STATE/xvfb.pid" Xvfb && [ -f "$STATE/display" ]; then
+        return 0
+    fi
+    tries=0
+    while [ "$tries" -lt 5 ]; do
+        display=$(free_display)
+        setsid Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >>"$STATE/xvfb.log" 2>&1 &
+        echo $! >"$STATE/xvfb.pid"
+        # Another user may take the same number at the same moment: then this
+        # Xvfb exits and the next number is tried.
+        if wait_for "[ -e /tmp/.X11-unix/X$display ] || ! kill -0 $! 2>/dev/null" && kill -0 $! 2>/dev/null; then
+            echo ":$display" >"$STATE/display"
+            return 0
+        fi
+        tries=$((tries + 1))
+    done
+    die "Xvfb did not start (see $STATE/xvfb.log)"
+}
+
+write_env() {
+    {
+        echo "export WINEPREFIX='$WINEPREFIX'"
+        echo "export WINEDEBUG=-all"
+        echo "export ORVO_VNM_STATE='$STATE'"
+        echo "export ORVO_SHIM='$STATE/modemshim.so'"
+        echo "export ORVO_PAIRS=$PAIRS"
+        k=1
+        while [ "$k" -le "$PAIRS" ]; do
+            echo "export ORVO_NEAR$k='$STATE/com$k'"
+            echo "export ORVO_NEAR${k}_COM=COM$k"
+            echo "export ORVO_FAR$k='$STATE/far$k'"
+            echo "export ORVO_FAR${k}_COM=COM1$k"
+            k=$((k + 1))
+        done
+        echo "export ORVO_MISSING_COM=COM5"
+        if [ -f "$STATE/display" ] && alive "$STATE/xvfb.pid" Xvfb; then
+            echo "export DISPLAY=$(cat "$STATE/display")"
+        fi
+    } >"$STATE/env.tmp"
+    mv "$STATE/env.tmp" "$STATE/env"
+}
+
+cmd_up() {
+    setup_paths "${1:-}"
+    want_display=0
+    [ "${2:-}" = "--display" ] && want_display=1
+    build_shim
+    k=1
+    while [ "$k" -le "$PAIRS" ]; do
+        start_pair "$k"
+        k=$((k + 1))
+    done
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        stop_server
+        wineboot -i </dev/null >>"$STATE/wineserver.log" 2>&1 || die "wineboot failed (see $STATE/wineserver.log)"
+        wineserver -w </dev/null >>"$STATE/wineserver.log" 2>&1 || true
+    fi
+    write_ports_reg "$STATE/ports.reg"
+    # Wine's device manager reads the port map only when it starts, so a
+    # changed map needs a fresh server; an unchanged one keeps the running one.
+    if ! server_running || ! cmp -s "$STATE/ports.reg" "$STATE/ports.applied"; then
+        stop_server
+        wine reg import "$(winepath -w "$STATE/ports.reg" 2>/dev/null)" </dev/null >>"$STATE/wineserver.log" 2>&1 \
+            || die "cannot write the port map (see $STATE/wineserver.log)"
+        wineserver -k </dev/null >>"$STATE/wineserver.log" 2>&1 || true
+        wineserver -w </dev/null >>"$STATE/wineserver.log" 2>&1 || true
+        dosdev="$WINEPREFIX/dosdevices"
+        rm -f "$dosdev"/com[0-9]*
+        for n in $(blocked_ports); do
+            mkdir -p "$dosdev/com$n"
+        done
+        start_server
+        wait_for "[ -L '$dosdev/com99' ]" || die "Wine's device manager did not map the ports"
+        for n in $(blocked_ports); do
+            rmdir "$dosdev/com$n"
+        done
+        cp "$STATE/ports.reg" "$STATE/ports.applied"
+    fi
+    [ "$want_display" = 1 ] && start_xvfb
+    write_env
+}
+
+cmd_run() {
+    setup_paths "${1:-}"
+    shift
+    shim=0
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+        case "$1" in
+            --shim) shim=1 ;;
+            *) usage ;;
+        esac
+        shift
+    done
+    [ $# -gt 1 ] || usage
+    shift
+    [ -f "$STATE/env" ] || die "no $STATE/env: run '$0 up $STATE' first"
+    . "$STATE/env"
+    case "$1" in
+        *.exe|*.EXE)
+            if [ "$shim" = 1 ]; then
+                exec env LD_PRELOAD="$ORVO_SHIM" wine "$@"
+            fi
+            exec wine "$@"
+            ;;
+    esac
+    exec "$@"
+}
+
+cmd_unplug() {
+    setup_paths "${1:-}"
+    k=${2:-}
+    [ -n "$k" ] && [ "$k" -ge 1 ] && [ "$k" -le "$PAIRS" ] || usage
+    stop_pidfile "$STATE/socat$k.pid" socat
+}
+
+cmd_replug() {
+    setup_paths "${1:-}"
+    k=${2:-}
+    [ -n "$k" ] && [ "$k" -ge 1 ] && [ "$k" -le "$PAIRS" ] || usage
+    start_pair "$k"
+}
+
+cmd_down() {
+    setup_paths "${1:-}"
+    stop_server
+    k=1
+    while [ "$k" -le "$PAIRS" ]; do
+        stop_pidfile "$STATE/socat$k.pid" socat
+        k=$((k + 1))
+    done
+    stop_pidfile "$STATE/xvfb.pid" Xvfb
+    rm -f "$STATE/display"
+    write_env
+}
+
+verb=${1:-}
+[ $# -gt 0 ] && shift
+case "$verb" in
+    up) cmd_up "$@" ;;
+    run) cmd_run "$@" ;;
+    unplug) cmd_unplug "$@" ;;
+    replug) cmd_replug "$@" ;;
+    down) cmd_down "$@" ;;
+    *) usage ;;
+esac
