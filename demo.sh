@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Sets everything up and runs the demo: installs the packages, builds, makes a
+# virtual null-modem cable whose near end is the demo's COM port, starts the
+# simulated receiver (gps-sim) on its far end and starts the demo under Wine.
+#
+# With a display the demo opens on it: pick the port, press GO; closing the
+# demo stops everything this script started.  Without one (or with
+# --headless) the demo runs under Xvfb, GO is pressed for you, and the script
+# saves a screenshot, prints the panel's fields, stops and exits.
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+
+usage() {
+  cat <<'EOF'
+usage: ./demo.sh [--headless] [--replay FILE] [--port COMn] [--device PATH] [--shot FILE.png]
+  --headless      run under Xvfb, press GO, screenshot, print the fix, exit
+  --replay FILE   the simulator plays an NMEA capture instead of synthesizing
+  --port COMn     the demo's port, COM1 to COM4 (default COM1)
+  --device PATH   a real receiver (e.g. /dev/ttyUSB0) as the demo's port
+                  instead of the simulator
+  --shot FILE     where the headless run saves its screenshot
+                  (default build/demo/demo-screenshot.png)
+EOF
+}
+
+headless=0
+replay=""
+port=COM1
+device=""
+shot="$root/build/demo/demo-screenshot.png"
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --headless) headless=1 ;;
+    --replay) replay=$(realpath "${2:?--replay needs a file}"); shift ;;
+    --port) port=${2:?--port needs COM1 to COM4}; shift ;;
+    --device) device=${2:?--device needs a path}; shift ;;
+    --shot) shot=$(realpath -m "${2:?--shot needs a file}"); shift ;;
+    -h|--help) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+  esac
+  shift
+done
+case "$port" in
+  COM[1-4]) pair=${port#COM} ;;
+  *) echo "demo.sh: --port takes COM1 to COM4" >&2; exit 2 ;;
+esac
+[ -z "$replay" ] || [ -r "$replay" ] || { echo "demo.sh: cannot read $replay" >&2; exit 2; }
+[ -z "$device" ] || [ -e "$device" ] || { echo "demo.sh: no device $device" >&2; exit 2; }
+[ -n "${DISPLAY:-}" ] || headless=1
+
+tools/install-deps.sh
+echo "==== building"
+cmake --preset native >/dev/null
+cmake --build --preset native --target gps-sim -j "$(nproc)" >/dev/null
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target orvogps-demo demo-probe -j "$(nproc)" >/dev/null
+demo_exe="$root/build/windows/app/orvogps-demo.exe"
+probe_exe="$root/build/windows/tools/demo-probe.exe"
+sim="$root/build/native/tools/gps_sim/gps-sim"
+
+state="$root/build/demo"
+mkdir -p "$state"
+up_args=(up "$state")
+[ "$headless" = 1 ] && up_args+=(--display)
+[ -n "$device" ] && up_args+=(--device "$port=$device")
+sim_pid=""
+demo_pid=""
+cleanup() {
+  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null || true
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
+  tools/vnullmodem.sh down "$state" || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+echo "==== starting the virtual serial ports"
+tools/vnullmodem.sh "${up_args[@]}"
+# shellcheck disable=SC1091
+. "$state/env"
+
+if [ -z "$device" ]; then
+  far_var="ORVO_FAR$pair"
+  sim_args=(--device "${!far_var}")
+  [ -n "$replay" ] && sim_args+=(--replay "$replay")
+  echo "==== gps-sim on the far end of $port (log: $state/gps-sim.log)"
+  "$sim" "${sim_args[@]}" 2>"$state/gps-sim.log" &
+  sim_pid=$!
+fi
+
+if [ "$headless" = 0 ]; then
+  echo "==== the demo is starting on $DISPLAY: pick $port and press GO; close it to end"
+  LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe"
+  exit 0
+fi
+
+started=$(date +%s.%N)
+echo "==== the demo is starting under Xvfb ($DISPLAY)"
+LD_PRELOAD="$ORVO_SHIM" wine explorer /desktop=orvogps,420x400 "$demo_exe" &
+demo_pid=$!
+probe() { wine "$probe_exe" --desktop orvogps "$@"; }
+probe start "$port"
+probe wait-fix 60
+shown=$(date +%s.%N)
+mkdir -p "$(dirname "$shot")"
+import -display "$DISPLAY" -window root -crop 420x400+0+0 +repage "$shot"
+echo "==== first fix on screen $(awk "BEGIN { printf \"%.1f\", $shown - $started }") s after the demo started"
+echo "==== screenshot: $shot"
+probe fields
+probe stop
+probe quit
+wait "$demo_pid" 2>/dev/null || true
+demo_pid=""
+echo "==== done"
