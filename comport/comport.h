@@ -42,7 +42,8 @@ struct ComPort {
   DWORD writerThreadId;
   RxHandler rxHandler;
   TxQueue txQueue;
-  HANDLE ghWriterEvent;
+  HANDLE ghWriterEvent;  // published by the writer once created; null otherwise
+  HANDLE hStopEvent;     // manual reset; set by the close to end both threads
 };
 
 void OrvoCOMInitPorts();
@@ -51,5 +52,23 @@ int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uin
                         uint32_t stopBits, int32_t flowControl, void* userData,
                         ComPort** portOut, RxHandler rxHandler, uint32_t* errorOut);
 int32_t OrvoCOMClosePort(ComPort* port);
+
+DWORD WINAPI ReaderAndStatusProc(LPVOID port);
+DWORD WINAPI WriterProc(LPVOID port);
+
+// Results of TxQueuePut.
+enum : int32_t {
+  TX_QUEUED = 0,
+  TX_REFUSED_INVALID = 1,  // null port or data, closed port, or more than 2048 bytes
+  TX_REFUSED_FULL = 2,     // 9 entries already wait
+};
+
+// Producer side of the port's queue; call it from the thread that opens and
+// closes the port.  Wakes the writer when the writer of this open is running.
+int32_t TxQueuePut(ComPort* port, const void* data, uint32_t length);
+void TxQueueReset(TxQueue* queue);
+// Returns 1 and fills buffer (2048 bytes) and length with the oldest entry,
+// or 0 when the queue is empty.  Writer thread only.
+int32_t TxQueueTake(TxQueue* queue, unsigned char* buffer, uint32_t* lengthOut);
 
 #endif

@@ -1,0 +1,10 @@
+#include "comport/com_os.h"
+
+const ComOs kRealComOs = {
+    CreateFileA,  GetCommTimeouts, SetCommTimeouts,        GetCommState,
+    SetCommState, SetupComm,       EscapeCommFunction,     PurgeComm,
+    CloseHandle,  CreateEventA,    CreateThread,           ReadFile,
+    WriteFile,    GetOverlappedResult, WaitForMultipleObjects,
+};
+
+ComOs gComOs = kRealComOs;

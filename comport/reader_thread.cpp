@@ -1,0 +1,100 @@
+#include "comport/com_os.h"
+#include "comport/comport.h"
+#include "comport/port_internal.h"
+
+namespace {
+
+struct Reader {
+  ComPort* port;
+  unsigned char buffer[COM_QUEUE_SIZE];
+  OVERLAPPED os;
+  DWORD count;
+  bool pending;
+  // Reads that ended without data in a row: a vanished device completes
+  // every read at once, empty or failed, and must not cost a busy loop.
+  int fruitless;
+};
+
+void Deliver(Reader& r) {
+  if (r.count == 0) return;
+  ComPort* port = r.port;
+  if (port->rxHandler) port->rxHandler(port->userData, r.buffer, static_cast<int32_t>(r.count));
+}
+
+// Called after every completed read; true when the thread must end.
+bool AfterRead(Reader& r, bool ok) {
+  if (ok && r.count > 0) {
+    r.fruitless = 0;
+    Deliver(r);
+    return StopRequested(r.port);
+  }
+  // One empty or failed read is taken as it comes; the next read follows at
+  // once.  From the second in a row on, the device is gone or broken.
+  if (++r.fruitless < 2) return StopRequested(r.port);
+  return PauseUnlessStopped(r.port);
+}
+
+// Issues a read; true when the thread must end.
+bool StartRead(Reader& r) {
+  ComPort* port = r.port;
+  r.count = 0;
+  if (gComOs.ReadFile(port->hDevice, r.buffer, sizeof r.buffer, &r.count, &r.os)) {
+    return AfterRead(r, true);
+  }
+  if (GetLastError() == ERROR_IO_PENDING) {
+    r.pending = true;
+    return false;
+  }
+  OutputDebugStringA("ReadFile in ReaderAndStatusProc");
+  return PauseUnlessStopped(port);
+}
+
+// Waits for the pending read; true when the thread must end.
+bool AwaitRead(Reader& r) {
+  ComPort* port = r.port;
+  HANDLE waits[2] = {r.os.hEvent, port->hStopEvent};
+  DWORD result = gComOs.WaitForMultipleObjects(2, waits, FALSE, COM_POLL_MS);
+  if (result == WAIT_OBJECT_0 + 1) return true;
+  if (result == WAIT_TIMEOUT) return false;
+  if (result != WAIT_OBJECT_0) {
+    OutputDebugStringA("WaitForSingleObject(Reader handles)");
+    return PauseUnlessStopped(port);
+  }
+  r.pending = false;
+  r.count = 0;
+  if (gComOs.GetOverlappedResult(port->hDevice, &r.os, &r.count, FALSE)) return AfterRead(r, true);
+  if (GetLastError() != ERROR_OPERATION_ABORTED) OutputDebugStringA("GetOverlappedResult (in Reader)");
+  return AfterRead(r, false);
+}
+
+// The read writes into this thread's buffer until it has completed, so it
+// is cancelled and waited for before the thread ends.
+void FinishPendingRead(Reader& r) {
+  if (!r.pending) return;
+  // Fails only when the read has completed already; the wait below covers both.
+  (void)CancelIoEx(r.port->hDevice, &r.os);
+  DWORD ignored;
+  (void)gComOs.GetOverlappedResult(r.port->hDevice, &r.os, &ignored, TRUE);
+  r.pending = false;
+}
+
+}  // namespace
+
+DWORD WINAPI ReaderAndStatusProc(LPVOID arg) {
+  ComPort* port = static_cast<ComPort*>(arg);
+  if (!port) return 0;
+  Reader r = {};
+  r.port = port;
+  r.os.hEvent = gComOs.CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!r.os.hEvent) {
+    OutputDebugStringA("ORVOCOM: Error creating read event");
+    return 0;
+  }
+  for (;;) {
+    bool stop = r.pending ? AwaitRead(r) : StartRead(r);
+    if (stop) break;
+  }
+  FinishPendingRead(r);
+  (void)gComOs.CloseHandle(r.os.hEvent);  // nothing else can fail it: the thread owns the event
+  return 0;
+}
