@@ -98,16 +98,17 @@ int64_t LeadingDigitExponent(const char* p, const char* end) {
   return exponent;
 }
 
-double ConvertDecimal(const char* p, const char* end) {
-  double value = 0.0;
-  if (ConvertShortDecimal(p, end, &value)) return value;
+// False when the text holds no number, which reads as +0 whatever its sign.
+bool ConvertDecimal(const char* p, const char* end, double* value) {
+  if (ConvertShortDecimal(p, end, value)) return true;
   // from_chars takes a '-' of its own; atof does not take a second sign.
-  if (p == end || *p == '-') return 0.0;
-  const std::from_chars_result result = std::from_chars(p, end, value, std::chars_format::general);
-  if (result.ec == std::errc()) return value;
-  if (result.ec == std::errc::result_out_of_range)
-    return LeadingDigitExponent(p, end) > 0 ? HUGE_VAL : 0.0;
-  return 0.0;
+  if (p == end || *p == '-') return false;
+  const std::from_chars_result result = std::from_chars(p, end, *value, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) {
+    *value = LeadingDigitExponent(p, end) > 0 ? HUGE_VAL : 0.0;
+    return true;
+  }
+  return result.ec == std::errc();
 }
 
 }  // namespace
@@ -125,7 +126,11 @@ void DecodeFloat(const char* field, float* out, const char* end) {
   while (p < end && IsSpace(*p)) ++p;
   bool negative = false;
   if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  const double value = ConvertDecimal(p, end);
+  double value = 0.0;
+  if (!ConvertDecimal(p, end, &value)) {
+    *out = 0.0f;
+    return;
+  }
   *out = static_cast<float>(negative ? -value : value);
 }
 

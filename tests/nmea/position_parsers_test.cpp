@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "nmea/nmea_internal.h"
+#include "nmea_test_support.h"
+
+namespace {
+
+// The nearest float to the decimal, through double as the decoder does.
+constexpr float F(double value) { return static_cast<float>(value); }
+
+// Decodes one sentence through the framer after a long sentence has filled
+// the buffer behind it, so leftovers would show.
+GpsContext* Decode(const std::string& sentence) {
+  GpsContext* context = FreshContext();
+  FeedBytes(context, FramedSentence("GPXXX," + std::string(480, '7')) + "\r\n");
+  FeedBytes(context, sentence + "\r\n");
+  EXPECT_EQ(gCallbackCalls.size(), 1u) << sentence;
+  return context;
+}
+
+void ExpectTime(const UtcTime& actual, const UtcTime& expected, const std::string& legend) {
+  EXPECT_EQ(actual.hours, expected.hours) << legend;
+  EXPECT_EQ(actual.minutes, expected.minutes) << legend;
+  EXPECT_EQ(actual.seconds, expected.seconds) << legend;
+  EXPECT_EQ(actual.hundredths, expected.hundredths) << legend;
+}
+
+void ExpectAngle(const GeoAngle& actual, const GeoAngle& expected, const std::string& legend) {
+  EXPECT_EQ(actual.degrees, expected.degrees) << legend;
+  EXPECT_EQ(actual.minutes, expected.minutes) << legend;
+  EXPECT_EQ(actual.fraction, expected.fraction) << legend;
+}
+
+struct GgaCase {
+  const char* legend;
+  std::string sentence;
+  GgaRecord expected;
+};
+
+TEST(position_parsers_test, gga) {
+  const GgaCase cases[] = {
+      {"fix with three-decimal time",
+       "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76",
+       {{9, 27, 50, 0}, {53, 21, 6802}, 'N', {6, 30, 3372}, 'W', 1, 8, F(1.03), F(61.7)}},
+      {"Garmin simulator fix quality 8, negative geoid separation is not read",
+       "$GPGGA,125106,3854.5087,N,07726.4523,W,8,10,2.0,268.8,M,-33.9,M,,*7F",
+       {{12, 51, 6, 0}, {38, 54, 5087}, 'N', {77, 26, 4523}, 'W', 8, 10, F(2.0), F(268.8)}},
+      {"DGPS fix quality 2, negative altitude",
+       "$GPGGA,200004,5504.4343,N,01025.5386,E,2,03,2.5,-9.1,M,43.9,M,,*62",
+       {{20, 0, 4, 0}, {55, 4, 4343}, 'N', {10, 25, 5386}, 'E', 2, 3, F(2.5), F(-9.1)}},
+      {"no fix: every field empty or zero", "$GPGGA,,,,,,0,00,,,M,,M,,*66",
+       {{0, 0, 0, 0}, {0, 0, 0}, '\0', {0, 0, 0}, '\0', 0, 0, 0.0f, 0.0f}},
+      {"only the first character of the fix quality counts",
+       FramedSentence("GPGGA,123519,4807.038,N,01131.000,E,42,08,0.9,545.4,M,46.9,M,,"),
+       {{12, 35, 19, 0}, {48, 7, 38}, 'N', {11, 31, 0}, 'E', 4, 8, F(0.9), F(545.4)}},
+      {"malformed text after the altitude has no effect",
+       FramedSentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,$$\x01\xff,,,,1e9,"),
+       {{12, 35, 19, 0}, {48, 7, 38}, 'N', {11, 31, 0}, 'E', 1, 8, F(0.9), F(545.4)}},
+      {"fixed widths read on into the next fields", FramedSentence("GPGGA,1,2,S,3,E,4,5,6,7"),
+       {{1, 2, 0, 0}, {2, 0, 0}, 'S', {3, 0, 5}, 'E', 4, 5, F(6), F(7)}},
+      {"sentence ends early: remaining fields zero", "$GPGGA,123519,4807.038,N*27",
+       {{12, 35, 19, 0}, {48, 7, 38}, 'N', {0, 0, 0}, '\0', 0, 0, 0.0f, 0.0f}},
+  };
+  for (const GgaCase& c : cases) {
+    GpsContext* context = Decode(c.sentence);
+    const GgaRecord& r = context->gga;
+    const std::string legend = std::string(c.legend) + ": " + c.sentence;
+    ExpectTime(r.time, c.expected.time, legend);
+    ExpectAngle(r.latitude, c.expected.latitude, legend);
+    EXPECT_EQ(r.latHemisphere, c.expected.latHemisphere) << legend;
+    ExpectAngle(r.longitude, c.expected.longitude, legend);
+    EXPECT_EQ(r.lonHemisphere, c.expected.lonHemisphere) << legend;
+    EXPECT_EQ(r.fixQuality, c.expected.fixQuality) << legend;
+    EXPECT_EQ(r.satellitesUsed, c.expected.satellitesUsed) << legend;
+    EXPECT_EQ(r.hdop, c.expected.hdop) << legend;
+    EXPECT_EQ(r.altitude, c.expected.altitude) << legend;
+  }
+}
+
+TEST(position_parsers_test, gga_fix_quality_is_the_character_code_minus_48) {
+  GpsContext* context = Decode(FramedSentence("GPGGA,,,,,,\xC8,"));
+  EXPECT_EQ(context->gga.fixQuality, 0xC8 - '0');
+  context = Decode(FramedSentence("GPGGA,,,,,,A,"));
+  EXPECT_EQ(context->gga.fixQuality, 'A' - '0');
+}
+
+struct RmcCase {
+  const char* legend;
+  const char* sentence;
+  RmcRecord expected;
+};
+
+TEST(position_parsers_test, rmc) {
+  const RmcCase cases[] = {
+      {"with mode indicator",
+       "$GPRMC,125106,V,3854.5087,N,07726.4523,W,0.0,0.0,241011,10.5,W,S*28",
+       {{12, 51, 6, 0}, 'V', {38, 54, 5087}, 'N', {77, 26, 4523}, 'W', 0.0f, 0.0f, {24, 10, 11}, F(10.5),
+        'W', 'S'}},
+      {"older form ending with the variation direction",
+       "$GPRMC,200619.30,A,5313.2228,N,00634.4228,E,00.0,000.0,200506,00,W*59",
+       {{20, 6, 19, 30}, 'A', {53, 13, 2228}, 'N', {6, 34, 4228}, 'E', 0.0f, 0.0f, {20, 5, 6}, 0.0f, 'W',
+        '\0'}},
+      {"empty variation fields, a comma directly before the '*'",
+       "$GPRMC,153347.000,A,3940.6986,N,07544.9356,W,0.12,87.21,230410,,*29",
+       {{15, 33, 47, 0}, 'A', {39, 40, 6986}, 'N', {75, 44, 9356}, 'W', F(0.12), F(87.21), {23, 4, 10}, 0.0f,
+        '\0', '\0'}},
+  };
+  for (const RmcCase& c : cases) {
+    GpsContext* context = Decode(c.sentence);
+    const RmcRecord& r = context->rmc;
+    const std::string legend = std::string(c.legend) + ": " + c.sentence;
+    ExpectTime(r.time, c.expected.time, legend);
+    EXPECT_EQ(r.status, c.expected.status) << legend;
+    ExpectAngle(r.latitude, c.expected.latitude, legend);
+    EXPECT_EQ(r.latHemisphere, c.expected.latHemisphere) << legend;
+    ExpectAngle(r.longitude, c.expected.longitude, legend);
+    EXPECT_EQ(r.lonHemisphere, c.expected.lonHemisphere) << legend;
+    EXPECT_EQ(r.speedKnots, c.expected.speedKnots) << legend;
+    EXPECT_EQ(r.courseTrue, c.expected.courseTrue) << legend;
+    EXPECT_EQ(r.date.day, c.expected.date.day) << legend;
+    EXPECT_EQ(r.date.month, c.expected.date.month) << legend;
+    EXPECT_EQ(r.date.year, c.expected.date.year) << legend;
+    EXPECT_EQ(r.magneticVariation, c.expected.magneticVariation) << legend;
+    EXPECT_EQ(r.variationDirection, c.expected.variationDirection) << legend;
+    EXPECT_EQ(r.modeIndicator, c.expected.modeIndicator) << legend;
+  }
+}
+
+struct GllCase {
+  const char* legend;
+  const char* sentence;
+  GllRecord expected;
+};
+
+TEST(position_parsers_test, gll) {
+  const GllCase cases[] = {
+      {"with mode indicator", "$GPGLL,5201.0809,N,00832.0852,E,142819.299,A,A*5D",
+       {{52, 1, 809}, 'N', {8, 32, 852}, 'E', {14, 28, 19, 299}, 'A', 'A'}},
+      {"older form ending with the status", "$GPGLL,5313.2228,N,00634.4228,E,200619.295,A*35",
+       {{53, 13, 2228}, 'N', {6, 34, 4228}, 'E', {20, 6, 19, 295}, 'A', '\0'}},
+      {"simulator mode indicator S", "$GPGLL,3854.5087,N,07726.4523,W,125106,V,S*55",
+       {{38, 54, 5087}, 'N', {77, 26, 4523}, 'W', {12, 51, 6, 0}, 'V', 'S'}},
+  };
+  for (const GllCase& c : cases) {
+    GpsContext* context = Decode(c.sentence);
+    const GllRecord& r = context->gll;
+    const std::string legend = std::string(c.legend) + ": " + c.sentence;
+    ExpectAngle(r.latitude, c.expected.latitude, legend);
+    EXPECT_EQ(r.latHemisphere, c.expected.latHemisphere) << legend;
+    ExpectAngle(r.longitude, c.expected.longitude, legend);
+    EXPECT_EQ(r.lonHemisphere, c.expected.lonHemisphere) << legend;
+    ExpectTime(r.time, c.expected.time, legend);
+    EXPECT_EQ(r.status, c.expected.status) << legend;
+    EXPECT_EQ(r.modeIndicator, c.expected.modeIndicator) << legend;
+  }
+}
+
+struct VtgCase {
+  const char* legend;
+  const char* sentence;
+  VtgRecord expected;
+};
+
+TEST(position_parsers_test, vtg) {
+  const VtgCase cases[] = {
+      {"ending in K: the letters as character codes, no mode indicator",
+       "$GPVTG,0.0,T,10.5,M,0.0,N,0.0,K*7A",
+       {0.0f, 'T', F(10.5), 'M', 0.0f, 'N', 0.0f, 'K', '\0'}},
+      {"with mode indicator", "$GPVTG,230.5,T,229.1,M,5.6,N,10.4,K,A*19",
+       {F(230.5), 'T', F(229.1), 'M', F(5.6), 'N', F(10.4), 'K', 'A'}},
+      {"empty magnetic course", "$GPVTG,54.7,T,,M,5.5,N,10.2,K*65",
+       {F(54.7), 'T', 0.0f, 'M', F(5.5), 'N', F(10.2), 'K', '\0'}},
+      {"more fields than the table lists are ignored", "$GPVTG,1,T,2,M,3,N,4,K,D,9,9,9*37",
+       {F(1), 'T', F(2), 'M', F(3), 'N', F(4), 'K', 'D'}},
+  };
+  for (const VtgCase& c : cases) {
+    const std::string legend = std::string(c.legend) + ": " + c.sentence;
+    GpsContext* context = FreshContext();
+    FeedBytes(context, std::string(c.sentence) + "\r\n");
+    if (gCallbackCalls.size() != 1u) {
+      ADD_FAILURE() << "not dispatched: " << legend;
+      continue;
+    }
+    const VtgRecord& r = context->vtg;
+    EXPECT_EQ(r.courseTrue, c.expected.courseTrue) << legend;
+    EXPECT_EQ(r.courseTrueRef, c.expected.courseTrueRef) << legend;
+    EXPECT_EQ(r.courseMagnetic, c.expected.courseMagnetic) << legend;
+    EXPECT_EQ(r.courseMagneticRef, c.expected.courseMagneticRef) << legend;
+    EXPECT_EQ(r.speedKnots, c.expected.speedKnots) << legend;
+    EXPECT_EQ(r.speedKnotsUnit, c.expected.speedKnotsUnit) << legend;
+    EXPECT_EQ(r.speedKmh, c.expected.speedKmh) << legend;
+    EXPECT_EQ(r.speedKmhUnit, c.expected.speedKmhUnit) << legend;
+    EXPECT_EQ(r.modeIndicator, c.expected.modeIndicator) << legend;
+  }
+}
+
+TEST(position_parsers_test, each_parse_clears_the_whole_record) {
+  GpsContext* context = Decode("$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76");
+  FeedBytes(context, WithChecksum("GPGGA,,,,,W"));
+  EXPECT_EQ(context->gga.time.hours, 0);
+  EXPECT_EQ(context->gga.latHemisphere, '\0');
+  EXPECT_EQ(context->gga.lonHemisphere, 'W');
+  EXPECT_EQ(context->gga.hdop, 0.0f);
+}
+
+// The last field of a sentence whose '*' is next to the end of the buffer:
+// the longitude's fixed width reaches past the buffer, and is cut there (an
+// overread shows under AddressSanitizer, the buffer being exactly as large).
+TEST(position_parsers_test, fixed_width_fields_stop_at_the_end_of_the_buffer) {
+  const std::string text = "$GPGGA," + std::string(485, '1') + ",4807.0380,N,12345*7";
+  ASSERT_EQ(text.size(), static_cast<size_t>(GPS_SENTENCE_SIZE));
+  char* buffer = new char[GPS_SENTENCE_SIZE];
+  std::memcpy(buffer, text.data(), GPS_SENTENCE_SIZE);
+  const GgaRecord* r = GpsParseGGA(buffer);
+  ExpectTime(r->time, {11, 11, 11, 0}, text);
+  ExpectAngle(r->latitude, {48, 7, 380}, text);
+  EXPECT_EQ(r->latHemisphere, 'N');
+  ExpectAngle(r->longitude, {123, 45, 7}, text);
+  delete[] buffer;
+}
+
+// Without a '*' in the buffer (never so for a framed sentence) the walk
+// stops at the end of the buffer and leaves the unterminated field alone.
+TEST(position_parsers_test, walk_stops_at_the_end_of_the_buffer_without_a_star) {
+  const std::string text = "$GPGGA,123519," + std::string(GPS_SENTENCE_SIZE - 14, '4');
+  char* buffer = new char[GPS_SENTENCE_SIZE];
+  std::memcpy(buffer, text.data(), GPS_SENTENCE_SIZE);
+  const GgaRecord* r = GpsParseGGA(buffer);
+  ExpectTime(r->time, {12, 35, 19, 0}, "time");
+  ExpectAngle(r->latitude, {0, 0, 0}, "latitude");
+  delete[] buffer;
+}
+
+}  // namespace
