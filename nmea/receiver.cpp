@@ -1,0 +1,38 @@
+// The receiver's open and close on a serial port (Windows only).
+#include <cstdio>
+
+#include "comport/comport.h"
+#include "nmea/receiver.h"
+
+// A GPS receiver's line: 4800 baud, 8 data bits, no parity, one stop bit,
+// CTS output flow control with RTS and DTR held on.
+constexpr uint32_t GPS_BAUD_RATE = 4800;
+constexpr uint32_t GPS_BYTE_SIZE = 8;
+constexpr uint32_t GPS_PARITY = NOPARITY;
+constexpr uint32_t GPS_STOP_BITS = ONESTOPBIT;
+constexpr int32_t GPS_FLOW_CONTROL = 1;
+
+int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contextOut) {
+  GpsContext* context = GpsContextInit(callback);
+  OrvoCOMInitPorts();
+  // The serial layer stores no error for a bad index, so it must read as 0.
+  uint32_t error = 0;
+  int32_t code = OrvoCOMOpenPort(portIndex, GPS_BAUD_RATE, GPS_BYTE_SIZE, GPS_PARITY, GPS_STOP_BITS,
+                                 GPS_FLOW_CONTROL, context, &context->port, GpsRxBytes, &error);
+  if (code != 0) {
+    char message[100] = {};
+    snprintf(message, sizeof message, "OrvoCOMOpenPort rc=0x%x err=0x%x\n",
+             static_cast<unsigned>(code), static_cast<unsigned>(error));
+    OutputDebugStringA(message);
+    return 1;
+  }
+  *contextOut = context;
+  return 0;
+}
+
+int32_t OrvoGPSClose(GpsContext* context) {
+  if (!context) return 3;
+  // An already closed or never opened port is passed over by the serial layer.
+  (void)OrvoCOMClosePort(context->port);
+  return 0;
+}
