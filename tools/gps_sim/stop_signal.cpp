@@ -51,7 +51,18 @@ bool InstallStopSignals() {
   return sigaction(SIGPIPE, &ignore, nullptr) == 0;
 }
 
-bool StopRequested() { return gStopRequested != 0; }
+// A signal reaches its handler only when a wait returns EINTR; a ppoll that
+// finds the device writable at once returns with the signal still pending.
+// Pending stop signals therefore count as a request too.
+bool StopRequested() {
+  if (gStopRequested != 0) return true;
+  sigset_t pending;
+  if (sigpending(&pending) == 0 &&
+      (sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1)) {
+    gStopRequested = 1;
+  }
+  return gStopRequested != 0;
+}
 
 void SleepUntil(int64_t deadlineNs) {
   while (!StopRequested()) {
