@@ -1,0 +1,234 @@
+// nmea-decode: shows what the receiver library makes of a capture.  Every
+// byte of the named files (standard input when none is named) goes through
+// one context's framer; each decoded sentence is printed as one JSON line.
+#include <cerrno>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "nmea/nmea.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+enum FieldKind { KIND_INT, KIND_CHAR, KIND_FLOAT, KIND_TIME, KIND_ANGLE, KIND_DATE, KIND_SATELLITE_LIST,
+                 KIND_GSV_SATELLITES };
+
+struct RecordField {
+  const char* name;
+  FieldKind kind;
+  size_t offset;
+};
+
+#define FIELD(record, name, kind) {#name, kind, offsetof(record, name)}
+
+const RecordField GGA_FIELDS[] = {
+    FIELD(GgaRecord, time, KIND_TIME),           FIELD(GgaRecord, latitude, KIND_ANGLE),
+    FIELD(GgaRecord, latHemisphere, KIND_CHAR),  FIELD(GgaRecord, longitude, KIND_ANGLE),
+    FIELD(GgaRecord, lonHemisphere, KIND_CHAR),  FIELD(GgaRecord, fixQuality, KIND_INT),
+    FIELD(GgaRecord, satellitesUsed, KIND_INT),  FIELD(GgaRecord, hdop, KIND_FLOAT),
+    FIELD(GgaRecord, altitude, KIND_FLOAT),      {nullptr, KIND_INT, 0},
+};
+const RecordField GSA_FIELDS[] = {
+    FIELD(GsaRecord, selectionMode, KIND_CHAR),  FIELD(GsaRecord, fixMode, KIND_CHAR),
+    FIELD(GsaRecord, satellites, KIND_SATELLITE_LIST), FIELD(GsaRecord, pdop, KIND_FLOAT),
+    FIELD(GsaRecord, hdop, KIND_FLOAT),          FIELD(GsaRecord, vdop, KIND_FLOAT),
+    {nullptr, KIND_INT, 0},
+};
+const RecordField GSV_FIELDS[] = {
+    FIELD(GsvRecord, messageCount, KIND_INT),    FIELD(GsvRecord, messageNumber, KIND_INT),
+    FIELD(GsvRecord, satellitesInView, KIND_INT), FIELD(GsvRecord, satelliteCount, KIND_INT),
+    FIELD(GsvRecord, satellite, KIND_GSV_SATELLITES), {nullptr, KIND_INT, 0},
+};
+const RecordField RMC_FIELDS[] = {
+    FIELD(RmcRecord, time, KIND_TIME),           FIELD(RmcRecord, status, KIND_CHAR),
+    FIELD(RmcRecord, latitude, KIND_ANGLE),      FIELD(RmcRecord, latHemisphere, KIND_CHAR),
+    FIELD(RmcRecord, longitude, KIND_ANGLE),     FIELD(RmcRecord, lonHemisphere, KIND_CHAR),
+    FIELD(RmcRecord, speedKnots, KIND_FLOAT),    FIELD(RmcRecord, courseTrue, KIND_FLOAT),
+    FIELD(RmcRecord, date, KIND_DATE),           FIELD(RmcRecord, magneticVariation, KIND_FLOAT),
+    FIELD(RmcRecord, variationDirection, KIND_CHAR), FIELD(RmcRecord, modeIndicator, KIND_CHAR),
+    {nullptr, KIND_INT, 0},
+};
+const RecordField GLL_FIELDS[] = {
+    FIELD(GllRecord, latitude, KIND_ANGLE),      FIELD(GllRecord, latHemisphere, KIND_CHAR),
+    FIELD(GllRecord, longitude, KIND_ANGLE),     FIELD(GllRecord, lonHemisphere, KIND_CHAR),
+    FIELD(GllRecord, time, KIND_TIME),           FIELD(GllRecord, status, KIND_CHAR),
+    FIELD(GllRecord, modeIndicator, KIND_CHAR),  {nullptr, KIND_INT, 0},
+};
+const RecordField VTG_FIELDS[] = {
+    FIELD(VtgRecord, courseTrue, KIND_FLOAT),    FIELD(VtgRecord, courseTrueRef, KIND_INT),
+    FIELD(VtgRecord, courseMagnetic, KIND_FLOAT), FIELD(VtgRecord, courseMagneticRef, KIND_INT),
+    FIELD(VtgRecord, speedKnots, KIND_FLOAT),    FIELD(VtgRecord, speedKnotsUnit, KIND_INT),
+    FIELD(VtgRecord, speedKmh, KIND_FLOAT),      FIELD(VtgRecord, speedKmhUnit, KIND_INT),
+    FIELD(VtgRecord, modeIndicator, KIND_CHAR),  {nullptr, KIND_INT, 0},
+};
+
+struct RecordLayout {
+  SentenceType type;
+  const char* formatter;
+  const RecordField* fields;
+};
+
+// Indexed by SentenceType.
+const RecordLayout RECORD_LAYOUTS[] = {
+    {SENTENCE_GGA, "GGA", GGA_FIELDS}, {SENTENCE_GSA, "GSA", GSA_FIELDS},
+    {SENTENCE_GSV, "GSV", GSV_FIELDS}, {SENTENCE_RMC, "RMC", RMC_FIELDS},
+    {SENTENCE_GLL, "GLL", GLL_FIELDS}, {SENTENCE_VTG, "VTG", VTG_FIELDS},
+};
+static_assert(sizeof RECORD_LAYOUTS / sizeof RECORD_LAYOUTS[0] == SENTENCE_TYPE_COUNT);
+
+void PrintInt(int32_t value) { std::printf("%d", static_cast<int>(value)); }
+
+// A float as %.9g, which reads back to the same 32-bit value.
+void PrintFloat(float value) {
+  if (std::isfinite(value)) std::printf("%.9g", static_cast<double>(value));
+  else std::fputs("null", stdout);
+}
+
+void PrintChar(char value) {
+  const unsigned char c = static_cast<unsigned char>(value);
+  if (c == 0) std::fputs("\"\"", stdout);
+  else if (c == '"' || c == '\\') std::printf("\"\\%c\"", c);
+  else if (c < 0x20 || c > 126) std::printf("\"\\u%04x\"", c);
+  else std::printf("\"%c\"", c);
+}
+
+void PrintField(const RecordField& field, const unsigned char* record) {
+  const unsigned char* at = record + field.offset;
+  switch (field.kind) {
+    case KIND_INT: {
+      int32_t value;
+      std::memcpy(&value, at, sizeof value);
+      PrintInt(value);
+      break;
+    }
+    case KIND_CHAR: PrintChar(static_cast<char>(*at)); break;
+    case KIND_FLOAT: {
+      float value;
+      std::memcpy(&value, at, sizeof value);
+      PrintFloat(value);
+      break;
+    }
+    case KIND_TIME: {
+      UtcTime t;
+      std::memcpy(&t, at, sizeof t);
+      std::printf("{\"hours\":%d,\"minutes\":%d,\"seconds\":%d,\"hundredths\":%d}", t.hours, t.minutes,
+                  t.seconds, t.hundredths);
+      break;
+    }
+    case KIND_ANGLE: {
+      GeoAngle a;
+      std::memcpy(&a, at, sizeof a);
+      std::printf("{\"degrees\":%d,\"minutes\":%d,\"fraction\":%d}", a.degrees, a.minutes, a.fraction);
+      break;
+    }
+    case KIND_DATE: {
+      NmeaDate d;
+      std::memcpy(&d, at, sizeof d);
+      std::printf("{\"day\":%d,\"month\":%d,\"year\":%d}", d.day, d.month, d.year);
+      break;
+    }
+    case KIND_SATELLITE_LIST: {
+      int32_t satellites[12];
+      std::memcpy(satellites, at, sizeof satellites);
+      for (int i = 0; i < 12; ++i) std::printf("%c%d", i == 0 ? '[' : ',', satellites[i]);
+      std::fputs("]", stdout);
+      break;
+    }
+    case KIND_GSV_SATELLITES: {
+      GsvSatellite satellites[4];
+      std::memcpy(satellites, at, sizeof satellites);
+      for (int i = 0; i < 4; ++i)
+        std::printf("%c{\"prn\":%d,\"elevation\":%d,\"azimuth\":%d,\"snr\":%d}", i == 0 ? '[' : ',',
+                    satellites[i].prn, satellites[i].elevation, satellites[i].azimuth, satellites[i].snr);
+      std::fputs("]", stdout);
+      break;
+    }
+  }
+}
+
+int32_t PrintRecord(GpsContext*, SentenceType type, void* record, int32_t) {
+  if (type < 0 || type >= SENTENCE_TYPE_COUNT) return 0;
+  const RecordLayout& layout = RECORD_LAYOUTS[type];
+  std::printf("{\"type\":\"%s\",\"record\":{", layout.formatter);
+  for (const RecordField* field = layout.fields; field->name != nullptr; ++field) {
+    std::printf("%s\"%s\":", field == layout.fields ? "" : ",", field->name);
+    PrintField(*field, static_cast<const unsigned char*>(record));
+  }
+  std::fputs("}}\n", stdout);
+  return 0;
+}
+
+unsigned char gReadBuffer[1 << 16];
+
+// Feeds the whole stream; false when reading failed.
+bool FeedStream(GpsContext* context, std::FILE* in) {
+  size_t count;
+  while ((count = std::fread(gReadBuffer, 1, sizeof gReadBuffer, in)) > 0)
+    for (size_t i = 0; i < count; ++i) GpsFeedByte(context, gReadBuffer[i]);
+  return std::ferror(in) == 0;
+}
+
+const char USAGE[] =
+    "usage: nmea-decode [FILE]...\n"
+    "Feeds the NMEA 0183 bytes of each FILE in order (standard input when none\n"
+    "is given) through the OrvoGPS framer and prints each decoded sentence as\n"
+    "one JSON object per line. Exit status 2 when a file could not be read.\n";
+
+#ifdef _WIN32
+// Bytes in and out as they are: no CR LF translation.
+bool UseBinaryStreams() {
+  return _setmode(_fileno(stdin), _O_BINARY) != -1 && _setmode(_fileno(stdout), _O_BINARY) != -1;
+}
+#else
+bool UseBinaryStreams() { return true; }
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(USAGE, stdout);
+      return 0;
+    }
+  }
+  if (!UseBinaryStreams()) {
+    std::fprintf(stderr, "nmea-decode: cannot switch the standard streams to binary: %s\n", std::strerror(errno));
+    return 2;
+  }
+  GpsContext* context = GpsContextInit(PrintRecord);
+  int status = 0;
+  if (argc < 2 && !FeedStream(context, stdin)) {
+    std::fprintf(stderr, "nmea-decode: standard input: %s\n", std::strerror(errno));
+    status = 2;
+  }
+  for (int i = 1; i < argc; ++i) {
+    errno = 0;
+    std::FILE* in = std::fopen(argv[i], "rb");
+    if (in == nullptr) {
+      std::fprintf(stderr, "nmea-decode: %s: %s\n", argv[i], std::strerror(errno));
+      status = 2;
+      continue;
+    }
+    const bool read = FeedStream(context, in);
+    const int readErrno = errno;
+    // Nothing was written to the file, so a failing close loses nothing.
+    (void)std::fclose(in);
+    if (!read) {
+      std::fprintf(stderr, "nmea-decode: %s: %s\n", argv[i], std::strerror(readErrno));
+      status = 2;
+    }
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "nmea-decode: standard output: %s\n", std::strerror(errno));
+    return 2;
+  }
+  return status;
+}
