@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -184,6 +185,21 @@ TEST(gps_sim_process_test, sigterm_ends_the_run_after_a_whole_sentence) {
   EXPECT_EQ(sim.received.substr(sim.received.size() - 2), "\r\n");
   EXPECT_EQ(DecodeStream(sim.received).size(), Count(sim.received, "$"));
   EXPECT_NE(err.find("sentences"), std::string::npos) << "final status line: " << err;
+}
+
+TEST(gps_sim_process_test, a_vanished_far_end_is_reported_as_a_write_failure) {
+  PtySim sim;
+  ASSERT_TRUE(StartOnPty(sim, {"--baud", "115200", "--cycle-ms", "0", "--quiet"}));
+  ReadPtyUntil(sim, NowNs() + 200000000);
+  ASSERT_FALSE(sim.received.empty());
+  // Closing both our ends hangs up the pty, as when the null-modem goes away.
+  close(sim.master);
+  close(sim.slave);
+  sim.master = -1;
+  sim.slave = -1;
+  std::string err;
+  EXPECT_EQ(WaitForExit(sim, 5, &err), 1);
+  EXPECT_NE(err.find("cannot write to " + sim.slavePath), std::string::npos) << err;
 }
 
 TEST(gps_sim_process_test, timestamps_log_each_sentence_as_it_completes) {

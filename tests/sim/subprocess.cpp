@@ -130,19 +130,21 @@ bool StillRunning(PtySim& sim) {
   return waitpid(sim.pid, &status, WNOHANG) == 0;
 }
 
-int StopPtySim(PtySim& sim, double deadlineSeconds, std::string* err) {
-  kill(sim.pid, SIGTERM);
+int WaitForExit(PtySim& sim, double deadlineSeconds, std::string* err) {
   const int status = WaitExit(sim.pid, NowNs() + static_cast<int64_t>(deadlineSeconds * 1e9));
   // The child is gone; whatever it wrote is already in the pty.
-  ReadPtyUntil(sim, NowNs() + 50000000);
+  if (sim.master >= 0) ReadPtyUntil(sim, NowNs() + 50000000);
   if (err != nullptr) {
-    std::string text;
     bool open = true;
-    while (open) AppendAvailable(sim.errPipe, text, open);
-    *err = text;
+    while (open) AppendAvailable(sim.errPipe, *err, open);
   }
-  close(sim.errPipe);
-  close(sim.master);
-  close(sim.slave);
+  for (int fd : {sim.errPipe, sim.master, sim.slave}) {
+    if (fd >= 0) close(fd);
+  }
   return status;
+}
+
+int StopPtySim(PtySim& sim, double deadlineSeconds, std::string* err) {
+  kill(sim.pid, SIGTERM);
+  return WaitForExit(sim, deadlineSeconds, err);
 }

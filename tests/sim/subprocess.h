@@ -43,8 +43,12 @@ void ReadPtyUntil(PtySim& sim, int64_t deadlineNs);
 // True while the child has not exited.
 bool StillRunning(PtySim& sim);
 
-// Sends SIGTERM, waits up to deadlineSeconds for the exit, drains the pty and
-// closes everything.  Returns the exit status, or -1 (after a SIGKILL).
+// Waits up to deadlineSeconds for the child to exit, drains the pty, appends
+// its standard error to err and closes everything.  Returns the exit status,
+// or -1 (after a SIGKILL).
+int WaitForExit(PtySim& sim, double deadlineSeconds, std::string* err = nullptr);
+
+// Sends SIGTERM, then WaitForExit.
 int StopPtySim(PtySim& sim, double deadlineSeconds, std::string* err = nullptr);
 
 int64_t NowNs();
