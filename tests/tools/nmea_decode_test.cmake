@@ -1,0 +1,65 @@
+# Runs nmea-decode (through EMULATOR when set) and checks its JSON lines,
+# its exit status and its error line.
+file(READ "${EXPECTED}" expected)
+
+function(run_tool)
+  cmake_parse_arguments(R "" "INPUT" "ARGS" ${ARGN})
+  set(input_args)
+  if(R_INPUT)
+    set(input_args INPUT_FILE "${R_INPUT}")
+  endif()
+  execute_process(COMMAND ${EMULATOR} "${TOOL}" ${R_ARGS} ${input_args}
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
+  set(rc "${rc}" PARENT_SCOPE)
+endfunction()
+
+# One capture: one JSON line per decoded sentence, exit status 0.
+run_tool(ARGS "${DATA_DIR}/decode_sample.log")
+string(COMPARE EQUAL "${out}" "${expected}" same)
+if(NOT same)
+  message(SEND_ERROR "decode_sample.log decoded differently:\n${out}\nexpected:\n${expected}")
+endif()
+if(NOT rc EQUAL 0)
+  message(SEND_ERROR "exit status ${rc}, expected 0; stderr: ${err}")
+endif()
+
+# The same bytes on standard input.
+run_tool(INPUT "${DATA_DIR}/decode_sample.log")
+string(COMPARE EQUAL "${out}" "${expected}" same)
+if(NOT same)
+  message(SEND_ERROR "standard input decoded differently:\n${out}")
+endif()
+if(NOT rc EQUAL 0)
+  message(SEND_ERROR "standard input: exit status ${rc}, expected 0")
+endif()
+
+# An unreadable file between two good ones: one error line naming it, the
+# others still decoded, exit status 2.
+run_tool(ARGS "${DATA_DIR}/decode_sample.log" "${DATA_DIR}/no-such-capture.log" "${DATA_DIR}/decode_sample.log")
+string(COMPARE EQUAL "${out}" "${expected}${expected}" same)
+if(NOT same)
+  message(SEND_ERROR "files around an unreadable one decoded differently:\n${out}")
+endif()
+if(NOT rc EQUAL 2)
+  message(SEND_ERROR "unreadable file: exit status ${rc}, expected 2")
+endif()
+string(REGEX MATCHALL "\n" err_lines "${err}")
+list(LENGTH err_lines err_line_count)
+if(NOT err_line_count EQUAL 1)
+  message(SEND_ERROR "unreadable file: expected one error line, got: ${err}")
+endif()
+string(FIND "${err}" "no-such-capture.log" named)
+if(NOT named GREATER -1)
+  message(SEND_ERROR "the error line does not name the file: ${err}")
+endif()
+
+run_tool(ARGS --help)
+string(FIND "${out}" "usage: nmea-decode" usage)
+if(NOT usage GREATER -1)
+  message(SEND_ERROR "--help printed no usage: ${out}")
+endif()
+if(NOT rc EQUAL 0)
+  message(SEND_ERROR "--help: exit status ${rc}, expected 0")
+endif()
