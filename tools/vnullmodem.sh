@@ -41,15 +41,17 @@ alive() {
     pid=$(cat "$1")
     [ -n "$pid" ] || return 1
     comm=$(ps -o comm= -p "$pid" 2>/dev/null) || return 1
-    case "$comm" in "$2"*) return 0 ;; esac
-    return 1
+    case "$comm" in "$2"*) ;; *) return 1 ;; esac
+    # Where nothing reaps orphans (a container's init), an ended process stays
+    # as a zombie; it counts as gone.
+    case "$(ps -o stat= -p "$pid" 2>/dev/null)" in Z*) return 1 ;; esac
 }
 
 stop_pidfile() {
     if alive "$1" "$2"; then
         pid=$(cat "$1")
         kill "$pid" 2>/dev/null || true
-        wait_for "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null || true
+        wait_for "! alive '$1' '$2'" || kill -9 "$pid" 2>/dev/null || true
     fi
     rm -f "$1"
 }
@@ -152,7 +154,8 @@ start_xvfb() {
         echo $! >"$STATE/xvfb.pid"
         # Another user may take the same number at the same moment: then this
         # Xvfb exits and the next number is tried.
-        if wait_for "[ -e /tmp/.X11-unix/X$display ] || ! kill -0 $! 2>/dev/null" && kill -0 $! 2>/dev/null; then
+        if wait_for "[ -e /tmp/.X11-unix/X$display ] || ! alive '$STATE/xvfb.pid' Xvfb" \
+            && alive "$STATE/xvfb.pid" Xvfb; then
             echo ":$display" >"$STATE/display"
             return 0
         fi

@@ -1,0 +1,131 @@
+// The fixed debugger messages of the reader and writer threads, read as a
+// debugger reads them, for each failure a test can provoke.
+#include <gtest/gtest.h>
+
+#include "comport/comport.h"
+#include "debug_capture.h"
+#include "far_end.h"
+#include "os_fakes.h"
+#include "rx_recorder.h"
+
+namespace {
+
+constexpr int kPair = 1;
+constexpr DWORD kDeadlineMs = 5000;
+
+ComPort* gPort;
+
+// Opens pair 1's near end with one OS call failing, waits for the failure to
+// have happened, closes.  Exit code 0 when each step went as planned.
+int RunWithFailure(OsCall call, Role role, int nth, bool (*happened)(),
+                   void (*provoke)() = nullptr) {
+  InstallFakeOs();
+  FailCall(call, role, nth, ERROR_GEN_FAILURE);
+  OrvoCOMInitPorts();
+  RecorderReset();
+  uint32_t error = 0;
+  if (OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &gPort,
+                      RecordRx, &error) != 0) {
+    return 1;
+  }
+  if (provoke) provoke();
+  bool seen = WaitUntil(happened, kDeadlineMs);
+  int closed = OrvoCOMClosePort(gPort);
+  RestoreRealOs();
+  return seen ? closed : 2;
+}
+
+bool ThreadEnded(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
+
+int ReaderEventFails() {
+  return RunWithFailure(OsCall::CreateEvent, Role::Reader, 1,
+                        [] { return ThreadEnded(gPort->hReaderThread); });
+}
+
+int WriterRequestEventFails() {
+  return RunWithFailure(OsCall::CreateEvent, Role::Writer, 1,
+                        [] { return ThreadEnded(gPort->hWriterThread); });
+}
+
+int WriterWriteEventFails() {
+  return RunWithFailure(OsCall::CreateEvent, Role::Writer, 2,
+                        [] { return ThreadEnded(gPort->hWriterThread); });
+}
+
+int ReadFailsAtOnce() {
+  return RunWithFailure(OsCall::ReadFile, Role::Reader, 1,
+                        [] { return RoleCallCount(OsCall::ReadFile, Role::Reader) >= 2; });
+}
+
+int ReaderWaitFails() {
+  return RunWithFailure(OsCall::WaitForMultipleObjects, Role::Reader, 1, [] {
+    return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Reader) >= 2;
+  });
+}
+
+int ReadCompletionFails() {
+  return RunWithFailure(
+      OsCall::GetOverlappedResult, Role::Reader, 1,
+      [] { return RoleCallCount(OsCall::GetOverlappedResult, Role::Reader) >= 1; },
+      [] {
+        HANDLE cable = FarOpen(kPair);
+        FarWrite(cable, "x", 1);
+        CloseHandle(cable);
+      });
+}
+
+int WriterWaitFails() {
+  return RunWithFailure(OsCall::WaitForMultipleObjects, Role::Writer, 1, [] {
+    return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Writer) >= 2;
+  });
+}
+
+int WriteFailsAtOnce() {
+  return RunWithFailure(
+      OsCall::WriteFile, Role::Writer, 1,
+      [] { return RoleCallCount(OsCall::WriteFile, Role::Writer) >= 2; },
+      [] {
+        TxQueuePut(gPort, "first", 5);
+        TxQueuePut(gPort, "second", 6);
+      });
+}
+
+struct Expected {
+  const char* scenario;
+  const char* message;
+};
+
+const Expected kExpected[] = {
+    {"reader_event_fails", "ORVOCOM: Error creating read event"},
+    {"writer_request_event_fails", "CreateEvent(writ request event)"},
+    {"writer_write_event_fails", "ORVOCOM: Error creating write event"},
+    {"read_fails_at_once", "ReadFile in ReaderAndStatusProc"},
+    {"reader_wait_fails", "WaitForSingleObject(Reader handles)"},
+    {"read_completion_fails", "GetOverlappedResult (in Reader)"},
+    {"writer_wait_fails", "WaitForSingleObject(ghWriterEvent)\n"},
+    {"write_fails_at_once", "WriteFile\n"},
+};
+
+TEST(comport_debug_messages_test, each_provoked_failure_sends_its_message_once_and_exactly) {
+  for (const Expected& expected : kExpected) {
+    Capture capture = CaptureScenario(expected.scenario);
+    ASSERT_TRUE(capture.finished) << expected.scenario;
+    EXPECT_EQ(0u, capture.exitCode) << expected.scenario;
+    ASSERT_EQ(1u, capture.messages.size()) << expected.scenario;
+    EXPECT_EQ(expected.message, capture.messages[0]) << expected.scenario;
+  }
+}
+
+}  // namespace
+
+const Scenario kScenarios[] = {
+    {"reader_event_fails", ReaderEventFails},
+    {"writer_request_event_fails", WriterRequestEventFails},
+    {"writer_write_event_fails", WriterWriteEventFails},
+    {"read_fails_at_once", ReadFailsAtOnce},
+    {"reader_wait_fails", ReaderWaitFails},
+    {"read_completion_fails", ReadCompletionFails},
+    {"writer_wait_fails", WriterWaitFails},
+    {"write_fails_at_once", WriteFailsAtOnce},
+};
+const int kScenarioCount = sizeof kScenarios / sizeof kScenarios[0];

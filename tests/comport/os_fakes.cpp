@@ -1,0 +1,188 @@
+#include "os_fakes.h"
+
+#include <atomic>
+
+#include "comport/com_os.h"
+#include "comport/comport.h"
+
+namespace {
+
+constexpr int kCalls = static_cast<int>(OsCall::Count);
+constexpr int kRoles = 3;
+
+std::atomic<int> gCounts[kCalls];
+std::atomic<int> gRoleCounts[kCalls][kRoles];
+
+struct Failure {
+  OsCall call;
+  Role role;
+  int nth;
+  DWORD error;
+};
+constexpr int kMaxFailures = 4;
+Failure gFailures[kMaxFailures];
+std::atomic<int> gFailureCount{0};
+
+thread_local Role tRole = Role::Opener;
+
+HANDLE gGate;
+HANDLE gAtGate;
+std::atomic<bool> gGateUsed{false};
+
+// Counts the call and says whether it must fail (with its error set).
+bool Enter(OsCall call) {
+  int c = static_cast<int>(call);
+  int r = static_cast<int>(tRole);
+  gCounts[c].fetch_add(1);
+  int n = gRoleCounts[c][r].fetch_add(1) + 1;
+  int failures = gFailureCount.load(std::memory_order_acquire);
+  for (int i = 0; i < failures; ++i) {
+    const Failure& f = gFailures[i];
+    if (f.call == call && f.role == tRole && f.nth == n) {
+      SetLastError(f.error);
+      return true;
+    }
+  }
+  return false;
+}
+
+struct Trampoline {
+  LPTHREAD_START_ROUTINE proc;
+  LPVOID arg;
+};
+// One per role: the layer starts at most one reader and one writer at a time.
+Trampoline gTrampolines[kRoles];
+
+DWORD WINAPI RunAs(LPVOID slot) {
+  Trampoline* t = static_cast<Trampoline*>(slot);
+  tRole = t == &gTrampolines[static_cast<int>(Role::Reader)] ? Role::Reader : Role::Writer;
+  return t->proc(t->arg);
+}
+
+HANDLE WINAPI FakeCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e,
+                              DWORD f, HANDLE g) {
+  if (Enter(OsCall::CreateFile)) return INVALID_HANDLE_VALUE;
+  return kRealComOs.CreateFileA(a, b, c, d, e, f, g);
+}
+BOOL WINAPI FakeGetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
+  return Enter(OsCall::GetCommTimeouts) ? FALSE : kRealComOs.GetCommTimeouts(h, t);
+}
+BOOL WINAPI FakeSetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
+  return Enter(OsCall::SetCommTimeouts) ? FALSE : kRealComOs.SetCommTimeouts(h, t);
+}
+BOOL WINAPI FakeGetCommState(HANDLE h, LPDCB d) {
+  return Enter(OsCall::GetCommState) ? FALSE : kRealComOs.GetCommState(h, d);
+}
+BOOL WINAPI FakeSetCommState(HANDLE h, LPDCB d) {
+  return Enter(OsCall::SetCommState) ? FALSE : kRealComOs.SetCommState(h, d);
+}
+BOOL WINAPI FakeSetupComm(HANDLE h, DWORD i, DWORD o) {
+  return Enter(OsCall::SetupComm) ? FALSE : kRealComOs.SetupComm(h, i, o);
+}
+BOOL WINAPI FakeEscapeCommFunction(HANDLE h, DWORD f) {
+  return Enter(OsCall::EscapeCommFunction) ? FALSE : kRealComOs.EscapeCommFunction(h, f);
+}
+BOOL WINAPI FakePurgeComm(HANDLE h, DWORD f) {
+  return Enter(OsCall::PurgeComm) ? FALSE : kRealComOs.PurgeComm(h, f);
+}
+BOOL WINAPI FakeCloseHandle(HANDLE h) {
+  return Enter(OsCall::CloseHandle) ? FALSE : kRealComOs.CloseHandle(h);
+}
+HANDLE WINAPI FakeCreateEventA(LPSECURITY_ATTRIBUTES a, BOOL m, BOOL s, LPCSTR n) {
+  return Enter(OsCall::CreateEvent) ? nullptr : kRealComOs.CreateEventA(a, m, s, n);
+}
+HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES a, SIZE_T s, LPTHREAD_START_ROUTINE proc,
+                               LPVOID arg, DWORD f, LPDWORD id) {
+  if (Enter(OsCall::CreateThread)) return nullptr;
+  Role role = proc == ReaderAndStatusProc ? Role::Reader : Role::Writer;
+  Trampoline* t = &gTrampolines[static_cast<int>(role)];
+  t->proc = proc;
+  t->arg = arg;
+  return kRealComOs.CreateThread(a, s, RunAs, t, f, id);
+}
+BOOL WINAPI FakeReadFile(HANDLE h, LPVOID b, DWORD n, LPDWORD r, LPOVERLAPPED o) {
+  return Enter(OsCall::ReadFile) ? FALSE : kRealComOs.ReadFile(h, b, n, r, o);
+}
+BOOL WINAPI FakeWriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED o) {
+  if (Enter(OsCall::WriteFile)) return FALSE;
+  if (gGate && !gGateUsed.exchange(true)) {
+    SetEvent(gAtGate);
+    WaitForSingleObject(gGate, INFINITE);
+  }
+  return kRealComOs.WriteFile(h, b, n, w, o);
+}
+BOOL WINAPI FakeGetOverlappedResult(HANDLE h, LPOVERLAPPED o, LPDWORD n, BOOL wait) {
+  return Enter(OsCall::GetOverlappedResult) ? FALSE : kRealComOs.GetOverlappedResult(h, o, n, wait);
+}
+DWORD WINAPI FakeWaitForMultipleObjects(DWORD n, const HANDLE* h, BOOL all, DWORD ms) {
+  return Enter(OsCall::WaitForMultipleObjects) ? WAIT_FAILED
+                                                : kRealComOs.WaitForMultipleObjects(n, h, all, ms);
+}
+
+const ComOs kFakeComOs = {
+    FakeCreateFileA,  FakeGetCommTimeouts, FakeSetCommTimeouts,    FakeGetCommState,
+    FakeSetCommState, FakeSetupComm,       FakeEscapeCommFunction, FakePurgeComm,
+    FakeCloseHandle,  FakeCreateEventA,    FakeCreateThread,       FakeReadFile,
+    FakeWriteFile,    FakeGetOverlappedResult, FakeWaitForMultipleObjects,
+};
+
+void ResetState() {
+  for (int c = 0; c < kCalls; ++c) {
+    gCounts[c] = 0;
+    for (int r = 0; r < kRoles; ++r) gRoleCounts[c][r] = 0;
+  }
+  gFailureCount = 0;
+}
+
+}  // namespace
+
+void InstallFakeOs() {
+  ResetState();
+  gComOs = kFakeComOs;
+}
+
+void RestoreRealOs() {
+  gComOs = kRealComOs;
+  ResetState();
+  if (gGate) {
+    SetEvent(gGate);
+    CloseHandle(gGate);
+    CloseHandle(gAtGate);
+    gGate = nullptr;
+    gAtGate = nullptr;
+  }
+  gGateUsed = false;
+}
+
+int CallCount(OsCall call) { return gCounts[static_cast<int>(call)]; }
+
+int RoleCallCount(OsCall call, Role role) {
+  return gRoleCounts[static_cast<int>(call)][static_cast<int>(role)];
+}
+
+int TotalCallCount() {
+  int total = 0;
+  for (int c = 0; c < kCalls; ++c) total += gCounts[c];
+  return total;
+}
+
+void FailCall(OsCall call, Role role, int nth, DWORD error) {
+  int i = gFailureCount.load();
+  if (i == kMaxFailures) return;
+  gFailures[i] = {call, role, nth, error};
+  gFailureCount.store(i + 1, std::memory_order_release);
+}
+
+void CloseWriteGate() {
+  gGateUsed = false;
+  gAtGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  gGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
+
+void OpenWriteGate() {
+  if (gGate) SetEvent(gGate);
+}
+
+bool WaitWriterAtGate(DWORD deadlineMs) {
+  return gAtGate && WaitForSingleObject(gAtGate, deadlineMs) == WAIT_OBJECT_0;
+}

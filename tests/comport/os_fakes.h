@@ -1,0 +1,49 @@
+// Counting and failing stand-ins for the serial layer's OS calls.
+#ifndef ORVOGPS_TESTS_OS_FAKES_H
+#define ORVOGPS_TESTS_OS_FAKES_H
+
+#include <windows.h>
+
+enum class OsCall {
+  CreateFile,
+  GetCommTimeouts,
+  SetCommTimeouts,
+  GetCommState,
+  SetCommState,
+  SetupComm,
+  EscapeCommFunction,
+  PurgeComm,
+  CloseHandle,
+  CreateEvent,
+  CreateThread,
+  ReadFile,
+  WriteFile,
+  GetOverlappedResult,
+  WaitForMultipleObjects,
+  Count
+};
+
+// Which thread makes a call: the test's own (the opener and closer) or one
+// of the port's two threads.
+enum class Role { Opener, Reader, Writer };
+
+// Routes every call through counters; the calls still reach the OS.
+void InstallFakeOs();
+// Puts the real calls back and forgets counts, failures and the gate.
+void RestoreRealOs();
+
+int CallCount(OsCall call);
+int RoleCallCount(OsCall call, Role role);
+int TotalCallCount();
+
+// The nth call (from 1) of that kind made by that role fails with error.
+void FailCall(OsCall call, Role role, int nth, DWORD error);
+
+// The writer's first WriteFile waits until OpenWriteGate: the writer then
+// holds one entry, so the queue can be filled behind it.
+void CloseWriteGate();
+void OpenWriteGate();
+// Waits until the writer is held at the gate; false after the deadline.
+bool WaitWriterAtGate(DWORD deadlineMs);
+
+#endif
