@@ -12,30 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "capture_support.h"
 #include "decode_support.h"
 #include "subprocess.h"
 
 namespace {
 
-const std::string kCorpus = "/work/shared/corpus/gpsd/";
+const std::string kCorpus = CorpusDir();
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-std::string WithoutComments(const std::string& capture) {
-  std::string out;
-  size_t start = 0;
-  while (start < capture.size()) {
-    size_t end = capture.find('\n', start);
-    end = end == std::string::npos ? capture.size() : end + 1;
-    if (capture[start] != '#') out.append(capture, start, end - start);
-    start = end;
-  }
-  return out;
 }
 
 size_t Count(const std::string& text, const std::string& what) {

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "capture_support.h"
+
 namespace {
 
-const std::string kCorpus = "/work/shared/corpus/gpsd/";
+const std::string kCorpus = CorpusDir();
 
 std::string Concatenate(const std::vector<ReplayGroup>& groups) {
   std::string all;
@@ -16,19 +18,6 @@ std::string Concatenate(const std::vector<ReplayGroup>& groups) {
     for (const std::string& line : g) all += line;
   }
   return all;
-}
-
-// The capture with its '#' comment lines taken out: what a replay must send.
-std::string WithoutComments(const std::string& capture) {
-  std::string out;
-  size_t start = 0;
-  while (start < capture.size()) {
-    size_t end = capture.find('\n', start);
-    end = end == std::string::npos ? capture.size() : end + 1;
-    if (capture[start] != '#') out.append(capture, start, end - start);
-    start = end;
-  }
-  return out;
 }
 
 std::vector<std::string> CorpusLogs() {
