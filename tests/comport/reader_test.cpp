@@ -1,0 +1,114 @@
+// The reader thread: every byte written at the far end reaches the handler,
+// in order, whatever the block sizes; without a handler the data is dropped
+// without stalling; a reader without its event leaves the port open.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "comport/comport.h"
+#include "far_end.h"
+#include "os_fakes.h"
+#include "rx_recorder.h"
+
+namespace {
+
+constexpr int kPair = 1;
+
+std::vector<unsigned char> Pattern(size_t size) {
+  std::vector<unsigned char> bytes(size);
+  uint32_t state = 12345;
+  for (unsigned char& b : bytes) {
+    state = state * 1103515245u + 12345u;
+    b = static_cast<unsigned char>(state >> 16);
+  }
+  return bytes;
+}
+
+TEST(comport_reader_test, long_run_reaches_the_handler_exactly_and_in_order) {
+  // Single bytes, whole driver queues and odd sizes between them.
+  const size_t kBlocks[] = {1, 2048, 1, 2, 17, 2048, 513, 1, 1, 1, 1000, 2047, 2048, 3, 64};
+  const int kRounds = 12;
+  size_t total = 0;
+  for (size_t b : kBlocks) total += b;
+  total *= kRounds;
+  std::vector<unsigned char> sent = Pattern(total);
+
+  OrvoCOMInitPorts();
+  RecorderReset();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  static int marker;
+  ComPort* port = nullptr;
+  uint32_t error = 0;
+  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, &marker, &port,
+                               RecordRx, &error));
+  size_t offset = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    for (size_t b : kBlocks) {
+      ASSERT_TRUE(FarWrite(cable, &sent[offset], static_cast<DWORD>(b)));
+      offset += b;
+    }
+  }
+  static size_t expected;
+  expected = total;
+  EXPECT_TRUE(WaitUntil([] { return RecordedSize() >= expected; }, 20000));
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  CloseHandle(cable);
+
+  ASSERT_EQ(total, RecordedSize());
+  const unsigned char* got = RecordedBytes();
+  size_t first = std::mismatch(sent.begin(), sent.end(), got).first - sent.begin();
+  EXPECT_EQ(total, first) << "first difference at byte " << first;
+  EXPECT_GE(SmallestBlock(), 1);
+  EXPECT_LE(LargestBlock(), 2048);
+  EXPECT_EQ(&marker, LastUserData());
+}
+
+TEST(comport_reader_test, null_handler_drops_data_without_stalling_the_line) {
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  ComPort* port = nullptr;
+  uint32_t error = 0;
+  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
+                               nullptr, &error));
+  // Far more than the pty and driver queues hold: writes finish only if
+  // someone keeps reading.
+  std::vector<unsigned char> bytes = Pattern(256 * 1024);
+  EXPECT_TRUE(FarWrite(cable, bytes.data(), static_cast<DWORD>(bytes.size())));
+  ASSERT_EQ(TX_QUEUED, TxQueuePut(port, "alive", 5));
+  char back[5] = {};
+  EXPECT_EQ(5u, FarRead(cable, back, 5, 5000));
+  EXPECT_EQ(0, memcmp(back, "alive", 5));
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  CloseHandle(cable);
+}
+
+TEST(comport_reader_test, reader_without_its_event_ends_and_the_port_stays_open) {
+  InstallFakeOs();
+  FailCall(OsCall::CreateEvent, Role::Reader, 1, ERROR_NOT_ENOUGH_MEMORY);
+  OrvoCOMInitPorts();
+  RecorderReset();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  ComPort* port = nullptr;
+  uint32_t error = 0;
+  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
+                               RecordRx, &error));
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(port->hReaderThread, 5000));
+  EXPECT_EQ(1, port->isOpen);
+  ASSERT_TRUE(FarWrite(cable, "unread", 6));
+  // A round trip through the writer takes longer than a working reader
+  // would need for the bytes written before it.
+  ASSERT_EQ(TX_QUEUED, TxQueuePut(port, "sent", 4));
+  char back[4] = {};
+  EXPECT_EQ(4u, FarRead(cable, back, 4, 5000));
+  EXPECT_EQ(0, RecordedCalls());
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  RestoreRealOs();
+  CloseHandle(cable);
+}
+
+}  // namespace

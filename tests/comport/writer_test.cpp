@@ -1,0 +1,152 @@
+// The writer thread and the transmit queue: order, a full queue, entries
+// without a wake-up, a failed write, and the ring's wrap.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "comport/comport.h"
+#include "far_end.h"
+#include "os_fakes.h"
+#include "rx_recorder.h"
+
+namespace {
+
+constexpr int kPair = 1;
+constexpr int32_t kFarIndex = 10;  // COM11, pair 1's farPort end
+
+ComPort* OpenNear(RxHandler handler = nullptr) {
+  ComPort* port = nullptr;
+  uint32_t error = 0;
+  int32_t code = OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
+                                 handler, &error);
+  return code == 0 ? port : nullptr;
+}
+
+std::string Entry(int i) {
+  // Lengths from 1 to 2048, so the whole entry size is covered.
+  size_t length = i == 0 ? 2048 : static_cast<size_t>(1 + i * 97);
+  return std::string(length, static_cast<char>('a' + i));
+}
+
+TEST(comport_writer_test, entries_arrive_in_order_and_a_full_queue_refuses_more) {
+  InstallFakeOs();
+  CloseWriteGate();
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  ComPort* port = OpenNear();
+  ASSERT_NE(nullptr, port);
+
+  std::string expected;
+  // The writer takes the first entry and is held in its write; nine more fit.
+  for (int i = 0; i < 10; ++i) {
+    std::string entry = Entry(i);
+    ASSERT_EQ(TX_QUEUED, TxQueuePut(port, entry.data(), static_cast<uint32_t>(entry.size()))) << i;
+    expected += entry;
+    if (i == 0) {
+      ASSERT_TRUE(WaitWriterAtGate(5000));
+    }
+  }
+  EXPECT_EQ(TX_REFUSED_FULL, TxQueuePut(port, "x", 1));
+  OpenWriteGate();
+
+  std::string got(expected.size(), '\0');
+  EXPECT_EQ(expected.size(), FarRead(cable, &got[0], static_cast<DWORD>(got.size()), 10000));
+  EXPECT_TRUE(got == expected) << "entries arrived out of order or changed";
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  RestoreRealOs();
+  CloseHandle(cable);
+}
+
+TEST(comport_writer_test, entry_queued_without_a_wake_up_is_sent_at_the_next_poll) {
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  static ComPort* port;
+  port = OpenNear();
+  ASSERT_NE(nullptr, port);
+  ASSERT_TRUE(WaitUntil([] { return port->ghWriterEvent != nullptr; }, 5000));
+
+  TxQueue& queue = port->txQueue;
+  int32_t write = queue.writeIndex.load();
+  memcpy(queue.entries[write].data, "quiet", 5);
+  queue.entries[write].length = 5;
+  ULONGLONG start = GetTickCount64();
+  queue.writeIndex.store(write + 1, std::memory_order_release);
+  char got[5] = {};
+  EXPECT_EQ(5u, FarRead(cable, got, 5, 3000));
+  ULONGLONG elapsed = GetTickCount64() - start;
+  EXPECT_EQ(0, memcmp(got, "quiet", 5));
+  EXPECT_LT(elapsed, 1500u) << "the writer looks at its queue every 500 ms";
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  CloseHandle(cable);
+}
+
+TEST(comport_writer_test, entry_whose_write_fails_at_once_is_dropped_and_the_next_is_sent) {
+  InstallFakeOs();
+  FailCall(OsCall::WriteFile, Role::Writer, 1, ERROR_GEN_FAILURE);
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  ComPort* port = OpenNear();
+  ASSERT_NE(nullptr, port);
+  ASSERT_EQ(TX_QUEUED, TxQueuePut(port, "lost", 4));
+  ASSERT_EQ(TX_QUEUED, TxQueuePut(port, "kept", 4));
+  char got[8] = {};
+  EXPECT_EQ(4u, FarRead(cable, got, sizeof got, 1500));
+  EXPECT_EQ(0, memcmp(got, "kept", 4));
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  RestoreRealOs();
+  CloseHandle(cable);
+}
+
+TEST(comport_writer_test, entries_reach_a_port_above_com9_opened_by_the_layer) {
+  OrvoCOMInitPorts();
+  RecorderReset();
+  ComPort* nearPort = OpenNear();
+  ASSERT_NE(nullptr, nearPort);
+  ComPort* farPort = nullptr;
+  uint32_t error = 0;
+  ASSERT_EQ(0, OrvoCOMOpenPort(kFarIndex, 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &farPort,
+                               RecordRx, &error));
+  EXPECT_STREQ("COM11", farPort->name);
+  ASSERT_EQ(TX_QUEUED, TxQueuePut(nearPort, "$GPGGA", 6));
+  EXPECT_TRUE(WaitUntil([] { return RecordedSize() >= 6; }, 5000));
+  EXPECT_EQ(0, memcmp(RecordedBytes(), "$GPGGA", 6));
+  EXPECT_EQ(0, OrvoCOMClosePort(farPort));
+  EXPECT_EQ(0, OrvoCOMClosePort(nearPort));
+}
+
+TEST(comport_tx_queue_test, put_refuses_what_cannot_be_sent) {
+  static ComPort port;
+  static unsigned char block[TX_ENTRY_SIZE + 1];
+  TxQueueReset(&port.txQueue);
+  EXPECT_EQ(TX_REFUSED_INVALID, TxQueuePut(&port, block, 1)) << "closed port";
+  port.isOpen = 1;
+  EXPECT_EQ(TX_REFUSED_INVALID, TxQueuePut(&port, block, TX_ENTRY_SIZE + 1));
+  EXPECT_EQ(TX_REFUSED_INVALID, TxQueuePut(nullptr, block, 1));
+  EXPECT_EQ(TX_REFUSED_INVALID, TxQueuePut(&port, nullptr, 1));
+  EXPECT_EQ(TX_QUEUED, TxQueuePut(&port, block, TX_ENTRY_SIZE));
+  EXPECT_EQ(1, port.txQueue.writeIndex.load());
+}
+
+TEST(comport_tx_queue_test, indexes_wrap_from_9_to_0_and_entries_come_out_as_put) {
+  static ComPort port;
+  port.isOpen = 1;
+  TxQueueReset(&port.txQueue);
+  static unsigned char out[TX_ENTRY_SIZE];
+  uint32_t length = 0;
+  EXPECT_EQ(0, TxQueueTake(&port.txQueue, out, &length));
+  for (int i = 0; i < 25; ++i) {
+    unsigned char value = static_cast<unsigned char>(i);
+    ASSERT_EQ(TX_QUEUED, TxQueuePut(&port, &value, 1)) << i;
+    ASSERT_EQ(1, TxQueueTake(&port.txQueue, out, &length)) << i;
+    EXPECT_EQ(1u, length);
+    EXPECT_EQ(value, out[0]);
+    EXPECT_EQ((i + 1) % 10, port.txQueue.readIndex.load()) << i;
+  }
+  EXPECT_EQ(0, TxQueueTake(&port.txQueue, out, &length));
+}
+
+}  // namespace
