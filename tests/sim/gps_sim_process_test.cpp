@@ -228,6 +228,27 @@ TEST(gps_sim_process_test, timestamps_log_each_sentence_as_it_completes) {
   std::remove(path.c_str());
 }
 
+TEST(gps_sim_process_test, timestamp_lines_keep_three_fields_for_any_replayed_line) {
+  // This capture has a line that starts with a space, and blank lines.
+  const std::string path = ::testing::TempDir() + "gps_sim_replay_timestamps.txt";
+  const Finished f = RunSim({"--replay", kCorpus + "beidou-bd.log", "--loops", "1", "--cycle-ms",
+                             "0", "--baud", "230400", "--timestamps", path, "--quiet", "-"},
+                            10);
+  ASSERT_EQ(f.exitStatus, 0) << f.err;
+  std::ifstream log(path);
+  std::string line;
+  size_t lines = 0;
+  while (std::getline(log, line)) {
+    std::istringstream fields(line);
+    std::string ns, type, head, extra;
+    EXPECT_TRUE(fields >> ns >> type >> head) << line;
+    EXPECT_FALSE(fields >> extra) << line;
+    ++lines;
+  }
+  EXPECT_EQ(lines, Count(f.out, "\n") + (f.out.back() == '\n' ? 0 : 1));
+  std::remove(path.c_str());
+}
+
 TEST(gps_sim_process_test, bad_checksum_rate_holds_for_the_whole_program) {
   const Finished f = RunSim({"--baud", "230400", "--cycle-ms", "0", "--duration", "1.5",
                              "--bad-checksum-rate", "0.2", "--seed", "1", "--quiet", "-"},

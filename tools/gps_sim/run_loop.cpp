@@ -37,9 +37,10 @@ int64_t SecondsToNs(double seconds) {
 
 void PrintStatus(const RunState& run, int64_t nowNs) {
   if (run.options.quiet) return;
-  std::fprintf(stderr, "gps-sim: %lld s, %lld sentences, %lld bytes%s\n",
-               static_cast<long long>((nowNs - run.startNs) / kNanosPerSecond), run.sentences,
-               run.bytes, nowNs >= run.silenceNs ? ", silent" : "");
+  // A failing standard error leaves nowhere to report anything.
+  (void)std::fprintf(stderr, "gps-sim: %lld s, %lld sentences, %lld bytes%s\n",
+                     static_cast<long long>((nowNs - run.startNs) / kNanosPerSecond),
+                     run.sentences, run.bytes, nowNs >= run.silenceNs ? ", silent" : "");
 }
 
 void StatusIfDue(RunState& run) {
@@ -49,22 +50,27 @@ void StatusIfDue(RunState& run) {
   run.nextStatusNs = now + kStatusIntervalNs;
 }
 
+// Keeps a log line's fields apart and printable whatever a capture holds.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) > 0x7e) c = '.';
+  }
+  return text;
+}
+
 // "GGA" for "$GPGGA,..." and "-" for a line that is no sentence.
 std::string SentenceType(const std::string& line) {
   const size_t dollar = line.find('$');
   if (dollar == std::string::npos || line.size() < dollar + 6) return "-";
-  return line.substr(dollar + 3, 3);
+  return Printable(line.substr(dollar + 3, 3));
 }
 
 bool LogTimestamp(RunState& run, const std::string& sentence, int64_t realtimeNs) {
   if (run.targets.timestamps == nullptr) return true;
   const size_t lineEnd = sentence.find_last_not_of("\r\n");
-  std::string head = sentence.substr(0, std::min<size_t>(20, lineEnd + 1));
-  for (char& c : head) {
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) c = '.';
-  }
+  const std::string head = Printable(sentence.substr(0, std::min<size_t>(20, lineEnd + 1)));
   if (std::fprintf(run.targets.timestamps, "%lld %s %s\n", static_cast<long long>(realtimeNs),
-                   SentenceType(sentence).c_str(), head.c_str()) < 0) {
+                   SentenceType(sentence).c_str(), head.empty() ? "-" : head.c_str()) < 0) {
     std::fprintf(stderr, "gps-sim: cannot write %s: %s\n", run.options.timestampsPath.c_str(),
                  std::strerror(errno));
     return false;
