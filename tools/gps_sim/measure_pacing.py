@@ -43,16 +43,19 @@ def measure(sim, baud, cycle_ms, seconds):
     first = arrivals[0][0]
     total = sum(n for _, n in arrivals)
     span = end - first
-    # Most bytes inside any one-second window that starts at an arrival.
+    # Most bytes arriving within one second after any arrival.  The arrival
+    # that opens the window is left out: its bytes left the line before it.
     peak = 0
     j = 0
     window = 0
-    for i, (t, _) in enumerate(arrivals):
-        while j < len(arrivals) and arrivals[j][0] < t + 1.0:
+    for i, (t, n) in enumerate(arrivals):
+        j = max(j, i + 1)
+        while j < len(arrivals) and arrivals[j][0] <= t + 1.0:
             window += arrivals[j][1]
             j += 1
         peak = max(peak, window)
-        window -= arrivals[i][1]
+        if i + 1 < j:
+            window -= arrivals[i + 1][1]
     return total / span, peak, cpu / seconds * 100
 
 
