@@ -16,6 +16,13 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // atoi's reading of at most length characters: white space, an optional sign,
 // then digits.  Long digit runs saturate instead of overflowing.
 int32_t ConvertInt(const char* text, int64_t length) {
+  // Fixed-width fields are almost always plain digits.
+  if (length <= 4) {
+    int32_t value = 0;
+    int64_t i = 0;
+    for (; i < length && IsDigit(text[i]); ++i) value = value * 10 + (text[i] - '0');
+    if (i > 0 || length == 0) return value;
+  }
   int64_t i = 0;
   while (i < length && IsSpace(text[i])) ++i;
   bool negative = false;
