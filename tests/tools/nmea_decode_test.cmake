@@ -26,7 +26,9 @@ if(NOT rc EQUAL 0)
 endif()
 
 # The same bytes on standard input.
-run_tool(INPUT "${DATA_DIR}/decode_sample.log")
+# DATA_DIR is the tool's view (Z:... under Wine); the input file is opened here.
+get_filename_component(host_data_dir "${EXPECTED}" DIRECTORY)
+run_tool(INPUT "${host_data_dir}/decode_sample.log")
 string(COMPARE EQUAL "${out}" "${expected}" same)
 if(NOT same)
   message(SEND_ERROR "standard input decoded differently:\n${out}")

@@ -1,0 +1,42 @@
+#!/bin/sh
+# Decodes every capture in ../shared/corpus with the native nmea-decode and
+# with the Windows nmea-decode.exe under Wine, and compares the outputs byte
+# for byte.  Exits 1 when any capture decodes differently.
+#   tools/compare-decode.sh <native-build-dir> <windows-build-dir>
+set -u
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 <native-build-dir> <windows-build-dir>" >&2
+  exit 2
+fi
+native=$1/tools/nmea-decode
+windows=$2/tools/nmea-decode.exe
+repo=$(cd "$(dirname "$0")/.." && pwd)
+corpus=$(cd "$repo/../shared/corpus" && pwd)
+for tool in "$native" "$windows"; do
+  if [ ! -f "$tool" ]; then
+    echo "$0: $tool not built" >&2
+    exit 2
+  fi
+done
+export WINEDEBUG=-all
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+captures=0
+differing=0
+lines=0
+for capture in "$corpus"/*/*.log; do
+  captures=$((captures + 1))
+  "$native" "$capture" > "$work/native.jsonl"
+  wine "$windows" "Z:$capture" > "$work/windows.jsonl"
+  if cmp -s "$work/native.jsonl" "$work/windows.jsonl"; then
+    lines=$((lines + $(wc -l < "$work/native.jsonl")))
+  else
+    differing=$((differing + 1))
+    echo "differs: $capture"
+    diff "$work/native.jsonl" "$work/windows.jsonl" | head -6
+  fi
+done
+echo "$captures captures, $differing decoded differently, $lines identical JSON lines"
+[ "$differing" -eq 0 ]
