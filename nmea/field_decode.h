@@ -49,27 +49,6 @@ enum : FieldCode {
   FIELD_END = 46
 };
 
-// Adds 1 to *index and returns the code there.  No bounds test: walks stop
-// at FIELD_END, the last entry of every table.
-FieldCode NextFieldCode(const FieldCode* table, int32_t* index);
-
-// The walk over one sentence: each call of FieldWalkNext moves to the next
-// non-empty field and gives its code.  A ',' or the '*' ends a field; the
-// walk ends at the '*', at FIELD_END, or at the end of the buffer.
-struct FieldWalk {
-  const char* field;      // first character of the current field
-  const char* separator;  // the ',' or '*' that ends it; null before the first field
-  const char* end;        // one past the last readable character
-  const FieldCode* table;
-  int32_t index;
-  FieldCode code;  // the current field's code
-  bool done;
-};
-
-// The sentence's '$' starts a buffer of GPS_SENTENCE_SIZE characters.
-void FieldWalkStart(FieldWalk* walk, const char* sentence, const FieldCode* table);
-bool FieldWalkNext(FieldWalk* walk);
-
 // The decoders read the field at fixed positions and store what the text
 // gives; they never report anything.  end is one past the last readable
 // character: positions at or beyond it read as NUL.

@@ -1,7 +1,7 @@
 // Parsers of the satellite sentences: GSA and GSV.
 #include <cstring>
 
-#include "nmea/field_decode.h"
+#include "nmea/field_walk.h"
 #include "nmea/nmea_internal.h"
 
 namespace {

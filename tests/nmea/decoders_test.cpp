@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "nmea/field_decode.h"
+#include "nmea/field_walk.h"
 
 namespace {
 
