@@ -1,9 +1,11 @@
 // The writer thread and the transmit queue: order, a full queue, entries
-// without a wake-up, a failed write, and the ring's wrap.
+// without a wake-up, a failed write, a write held up by the line, the ring.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "comport/comport.h"
 #include "far_end.h"
@@ -147,6 +149,83 @@ TEST(comport_tx_queue_test, indexes_wrap_from_9_to_0_and_entries_come_out_as_put
     EXPECT_EQ((i + 1) % 10, port.txQueue.readIndex.load()) << i;
   }
   EXPECT_EQ(0, TxQueueTake(&port.txQueue, out, &length));
+}
+
+}  // namespace
+
+namespace {
+
+// Entries that make a recognisable stream: a running byte counter.
+void FillEntry(unsigned char* block, uint32_t length, uint32_t offset) {
+  for (uint32_t i = 0; i < length; ++i) block[i] = static_cast<unsigned char>((offset + i) * 7 + 3);
+}
+
+TEST(comport_writer_test, write_held_up_by_the_line_is_waited_for_and_sent_whole_in_order) {
+  InstallFakeOs();
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  ComPort* port = OpenNear();
+  ASSERT_NE(nullptr, port);
+
+  // Nobody reads the far end, so the cable fills up and a write stays
+  // pending; go on until one has outlasted the writer's 1000 ms wait.
+  static unsigned char block[TX_ENTRY_SIZE];
+  uint32_t total = 0;
+  int writesWhenFull = -1;
+  int waitsWhenFull = 0;
+  bool heldUp = false;
+  ULONGLONG end = GetTickCount64() + 30000;
+  while (!heldUp && GetTickCount64() < end) {
+    FillEntry(block, TX_ENTRY_SIZE, total);
+    if (TxQueuePut(port, block, TX_ENTRY_SIZE) == TX_QUEUED) {
+      total += TX_ENTRY_SIZE;
+      writesWhenFull = -1;
+      continue;
+    }
+    int writes = RoleCallCount(OsCall::WriteFile, Role::Writer);
+    int waits = RoleCallCount(OsCall::WaitForMultipleObjects, Role::Writer);
+    if (writesWhenFull != writes) {
+      writesWhenFull = writes;
+      waitsWhenFull = waits;
+    }
+    heldUp = waits >= waitsWhenFull + 2;
+    Sleep(1);
+  }
+  ASSERT_TRUE(heldUp) << "the cable never held a write up; " << total << " bytes went through";
+
+  std::vector<unsigned char> got(total);
+  EXPECT_EQ(total, FarRead(cable, got.data(), total, 30000));
+  std::vector<unsigned char> expected(total);
+  FillEntry(expected.data(), total, 0);
+  size_t first = std::mismatch(expected.begin(), expected.end(), got.begin()).first - expected.begin();
+  EXPECT_EQ(total, first) << "first difference at byte " << first << " of " << total;
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  RestoreRealOs();
+  CloseHandle(cable);
+}
+
+TEST(comport_writer_test, close_cancels_a_write_held_up_by_the_line) {
+  InstallFakeOs();
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  ComPort* port = OpenNear();
+  ASSERT_NE(nullptr, port);
+  static unsigned char block[TX_ENTRY_SIZE];
+  ULONGLONG end = GetTickCount64() + 30000;
+  // Fill until the queue stays full: the writer is then held in a write.
+  int fullInARow = 0;
+  while (fullInARow < 200 && GetTickCount64() < end) {
+    fullInARow = TxQueuePut(port, block, TX_ENTRY_SIZE) == TX_QUEUED ? 0 : fullInARow + 1;
+    Sleep(1);
+  }
+  ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  EXPECT_LT(GetTickCount64() - start, 2000u);
+  RestoreRealOs();
+  FarDrain(cable);
+  CloseHandle(cable);
 }
 
 }  // namespace
