@@ -197,15 +197,24 @@ cmd_up() {
         start_pair "$k"
         k=$((k + 1))
     done
+    # The desktop process that draws every window starts with the server's
+    # first program and keeps the display it found then, so X comes first.
+    [ "$want_display" = 1 ] && start_xvfb
+    unset DISPLAY
+    if [ -f "$STATE/display" ] && alive "$STATE/xvfb.pid" Xvfb; then
+        DISPLAY=$(cat "$STATE/display")
+        export DISPLAY
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         stop_server
         wineboot -i </dev/null >>"$STATE/wineserver.log" 2>&1 || die "wineboot failed (see $STATE/wineserver.log)"
         wineserver -w </dev/null >>"$STATE/wineserver.log" 2>&1 || true
     fi
     write_ports_reg "$STATE/ports.reg"
+    { cat "$STATE/ports.reg"; echo "DISPLAY=${DISPLAY:-}"; } >"$STATE/server.wanted"
     # Wine's device manager reads the port map only when it starts, so a
-    # changed map needs a fresh server; an unchanged one keeps the running one.
-    if ! server_running || ! cmp -s "$STATE/ports.reg" "$STATE/ports.applied"; then
+    # changed map or display needs a fresh server; else the running one stays.
+    if ! server_running || ! cmp -s "$STATE/server.wanted" "$STATE/server.applied"; then
         stop_server
         wine reg import "$(winepath -w "$STATE/ports.reg" 2>/dev/null)" </dev/null >>"$STATE/wineserver.log" 2>&1 \
             || die "cannot write the port map (see $STATE/wineserver.log)"
@@ -221,9 +230,8 @@ cmd_up() {
         for n in $(blocked_ports); do
             rmdir "$dosdev/com$n"
         done
-        cp "$STATE/ports.reg" "$STATE/ports.applied"
+        mv "$STATE/server.wanted" "$STATE/server.applied"
     fi
-    [ "$want_display" = 1 ] && start_xvfb
     write_env
 }
 
@@ -276,7 +284,7 @@ cmd_down() {
         k=$((k + 1))
     done
     stop_pidfile "$STATE/xvfb.pid" Xvfb
-    rm -f "$STATE/display"
+    rm -f "$STATE/display" "$STATE/server.applied"
     write_env
 }
 
