@@ -16,7 +16,6 @@ struct Reader {
 };
 
 void Deliver(Reader& r) {
-  if (r.count == 0) return;
   ComPort* port = r.port;
   if (port->rxHandler) port->rxHandler(port->userData, r.buffer, static_cast<int32_t>(r.count));
 }

@@ -18,6 +18,7 @@ struct Failure {
   Role role;
   int nth;
   DWORD error;
+  bool onwards;
 };
 constexpr int kMaxFailures = 4;
 Failure gFailures[kMaxFailures];
@@ -38,7 +39,7 @@ bool Enter(OsCall call) {
   int failures = gFailureCount.load(std::memory_order_acquire);
   for (int i = 0; i < failures; ++i) {
     const Failure& f = gFailures[i];
-    if (f.call == call && f.role == tRole && f.nth == n) {
+    if (f.call == call && f.role == tRole && (f.nth == n || (f.onwards && n > f.nth))) {
       SetLastError(f.error);
       return true;
     }
@@ -166,11 +167,19 @@ int TotalCallCount() {
   return total;
 }
 
-void FailCall(OsCall call, Role role, int nth, DWORD error) {
+static void AddFailure(const Failure& failure) {
   int i = gFailureCount.load();
   if (i == kMaxFailures) return;
-  gFailures[i] = {call, role, nth, error};
+  gFailures[i] = failure;
   gFailureCount.store(i + 1, std::memory_order_release);
+}
+
+void FailCall(OsCall call, Role role, int nth, DWORD error) {
+  AddFailure({call, role, nth, error, false});
+}
+
+void FailCallsFrom(OsCall call, Role role, int nth, DWORD error) {
+  AddFailure({call, role, nth, error, true});
 }
 
 void CloseWriteGate() {

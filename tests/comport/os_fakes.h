@@ -38,6 +38,8 @@ int TotalCallCount();
 
 // The nth call (from 1) of that kind made by that role fails with error.
 void FailCall(OsCall call, Role role, int nth, DWORD error);
+// Every call of that kind made by that role fails with error, from the nth on.
+void FailCallsFrom(OsCall call, Role role, int nth, DWORD error);
 
 // The writer's first WriteFile waits until OpenWriteGate: the writer then
 // holds one entry, so the queue can be filled behind it.

@@ -111,4 +111,24 @@ TEST(comport_reader_test, reader_without_its_event_ends_and_the_port_stays_open)
   CloseHandle(cable);
 }
 
+TEST(comport_reader_test, reads_that_fail_at_once_are_paced_and_the_pause_ends_at_close) {
+  InstallFakeOs();
+  FailCallsFrom(OsCall::ReadFile, Role::Reader, 1, ERROR_ACCESS_DENIED);
+  OrvoCOMInitPorts();
+  ComPort* port = nullptr;
+  uint32_t error = 0;
+  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
+                               RecordRx, &error));
+  ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(WaitUntil([] { return RoleCallCount(OsCall::ReadFile, Role::Reader) >= 3; }, 5000));
+  ULONGLONG elapsed = GetTickCount64() - start;
+  // Two pauses of about 500 ms lie between the first and the third read.
+  EXPECT_GE(elapsed, 900u);
+  // The close comes in the middle of a pause.
+  start = GetTickCount64();
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  EXPECT_LT(GetTickCount64() - start, 400u) << "the pause did not end at the close";
+  RestoreRealOs();
+}
+
 }  // namespace
