@@ -90,6 +90,36 @@ int WriteFailsAtOnce() {
       });
 }
 
+// The far end is not read, so the cable fills and the writer is left waiting
+// for a write; then its next wait fails.
+int WriteWaitFails() {
+  InstallFakeOs();
+  OrvoCOMInitPorts();
+  uint32_t error = 0;
+  if (OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &gPort, nullptr,
+                      &error) != 0) {
+    return 1;
+  }
+  static unsigned char block[TX_ENTRY_SIZE];
+  int fullInARow = 0;
+  ULONGLONG end = GetTickCount64() + kDeadlineMs;
+  while (fullInARow < 200 && GetTickCount64() < end) {
+    fullInARow = TxQueuePut(gPort, block, TX_ENTRY_SIZE) == TX_QUEUED ? 0 : fullInARow + 1;
+    Sleep(1);
+  }
+  static int nth;
+  nth = RoleCallCount(OsCall::WaitForMultipleObjects, Role::Writer) + 1;
+  FailCall(OsCall::WaitForMultipleObjects, Role::Writer, nth, ERROR_GEN_FAILURE);
+  bool seen = fullInARow == 200 &&
+              WaitUntil([] { return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Writer) > nth; },
+                        kDeadlineMs);
+  int closed = OrvoCOMClosePort(gPort);
+  RestoreRealOs();
+  HANDLE cable = FarOpen(kPair);  // leaves the cable empty for whoever comes next
+  CloseHandle(cable);
+  return seen ? closed : 2;
+}
+
 struct Expected {
   const char* scenario;
   const char* message;
@@ -104,6 +134,7 @@ const Expected kExpected[] = {
     {"read_completion_fails", "GetOverlappedResult (in Reader)"},
     {"writer_wait_fails", "WaitForSingleObject(ghWriterEvent)\n"},
     {"write_fails_at_once", "WriteFile\n"},
+    {"write_wait_fails", "WaitForSingleObject(osWrite.hEvent)\n"},
 };
 
 TEST(comport_debug_messages_test, each_provoked_failure_sends_its_message_once_and_exactly) {
@@ -127,5 +158,6 @@ const Scenario kScenarios[] = {
     {"read_completion_fails", ReadCompletionFails},
     {"writer_wait_fails", WriterWaitFails},
     {"write_fails_at_once", WriteFailsAtOnce},
+    {"write_wait_fails", WriteWaitFails},
 };
 const int kScenarioCount = sizeof kScenarios / sizeof kScenarios[0];
