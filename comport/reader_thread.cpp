@@ -62,7 +62,9 @@ bool AwaitRead(Reader& r) {
   r.pending = false;
   r.count = 0;
   if (gComOs.GetOverlappedResult(port->hDevice, &r.os, &r.count, FALSE)) return AfterRead(r, true);
-  if (GetLastError() != ERROR_OPERATION_ABORTED) OutputDebugStringA("GetOverlappedResult (in Reader)");
+  if (GetLastError() != ERROR_OPERATION_ABORTED) {
+    OutputDebugStringA("GetOverlappedResult (in Reader)");
+  }
   return AfterRead(r, false);
 }
 

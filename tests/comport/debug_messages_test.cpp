@@ -110,9 +110,9 @@ int WriteWaitFails() {
   static int nth;
   nth = RoleCallCount(OsCall::WaitForMultipleObjects, Role::Writer) + 1;
   FailCall(OsCall::WaitForMultipleObjects, Role::Writer, nth, ERROR_GEN_FAILURE);
-  bool seen = fullInARow == 200 &&
-              WaitUntil([] { return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Writer) > nth; },
-                        kDeadlineMs);
+  bool seen = fullInARow == 200 && WaitUntil([] {
+    return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Writer) > nth;
+  }, kDeadlineMs);
   int closed = OrvoCOMClosePort(gPort);
   RestoreRealOs();
   HANDLE cable = FarOpen(kPair);  // leaves the cable empty for whoever comes next

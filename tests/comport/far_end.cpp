@@ -10,7 +10,8 @@ HANDLE FarOpen(int pair) {
   if (!name) return INVALID_HANDLE_VALUE;
   char path[32];
   snprintf(path, sizeof path, "\\\\.\\%s", name);
-  HANDLE cable = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE cable =
+      CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (cable == INVALID_HANDLE_VALUE) return cable;
   // A read returns what has come, or nothing after 50 ms.
   COMMTIMEOUTS timeouts = {MAXDWORD, MAXDWORD, 50, 0, 0};

@@ -65,8 +65,8 @@ TEST(comport_unplug_test, vanished_far_end_costs_no_busy_thread_and_close_return
   ULONGLONG start = GetTickCount64();
   Sleep(kWindowMs);  // the measurement window, not a synchronisation
   double wall = static_cast<double>(GetTickCount64() - start) * 10000.0;
-  double readerShare = 100.0 * static_cast<double>(CpuTime100ns(port->hReaderThread) - reader0) / wall;
-  double writerShare = 100.0 * static_cast<double>(CpuTime100ns(port->hWriterThread) - writer0) / wall;
+  double readerShare = 100.0 * (CpuTime100ns(port->hReaderThread) - reader0) / wall;
+  double writerShare = 100.0 * (CpuTime100ns(port->hWriterThread) - writer0) / wall;
   int reads = RoleCallCount(OsCall::ReadFile, Role::Reader) - reads0;
   printf("after unplug: reader %.2f%% of a core, writer %.2f%% of a core, %d reads over %lu ms\n",
          readerShare, writerShare, reads, kWindowMs);

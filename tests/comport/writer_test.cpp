@@ -198,7 +198,8 @@ TEST(comport_writer_test, write_held_up_by_the_line_is_waited_for_and_sent_whole
   EXPECT_EQ(total, FarRead(cable, got.data(), total, 30000));
   std::vector<unsigned char> expected(total);
   FillEntry(expected.data(), total, 0);
-  size_t first = std::mismatch(expected.begin(), expected.end(), got.begin()).first - expected.begin();
+  size_t first =
+      std::mismatch(expected.begin(), expected.end(), got.begin()).first - expected.begin();
   EXPECT_EQ(total, first) << "first difference at byte " << first << " of " << total;
   EXPECT_EQ(0, OrvoCOMClosePort(port));
   RestoreRealOs();
