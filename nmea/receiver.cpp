@@ -12,7 +12,15 @@ constexpr uint32_t GPS_PARITY = NOPARITY;
 constexpr uint32_t GPS_STOP_BITS = ONESTOPBIT;
 constexpr int32_t GPS_FLOW_CONTROL = 1;
 
+// The port of the last successful open.  An open while a receiver is still
+// open closes it first: clearing the one context and the port table under a
+// running reader thread would leave that thread feeding the new context and
+// holding its device.
+static ComPort* gReceiverPort;
+
 int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contextOut) {
+  (void)OrvoCOMClosePort(gReceiverPort);  // 1 when it is closed already: nothing to do
+  gReceiverPort = nullptr;
   GpsContext* context = GpsContextInit(callback);
   OrvoCOMInitPorts();
   // The serial layer stores no error for a bad index, so it must read as 0.
@@ -26,6 +34,7 @@ int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contex
     OutputDebugStringA(message);
     return 1;
   }
+  gReceiverPort = context->port;
   *contextOut = context;
   return 0;
 }

@@ -137,6 +137,22 @@ TEST(receiver_close_test, open_after_close_starts_with_cleared_records) {
   CloseHandle(cable);
 }
 
+TEST(receiver_close_test, open_while_open_ends_the_earlier_ports_threads_first) {
+  GpsContext* context = nullptr;
+  ASSERT_EQ(0, OrvoGPSOpen(NearIndex(kPair), Keep, &context));
+  HANDLE earlier[2];
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), context->port->hReaderThread,
+                              GetCurrentProcess(), &earlier[0], SYNCHRONIZE, FALSE, 0));
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), context->port->hWriterThread,
+                              GetCurrentProcess(), &earlier[1], SYNCHRONIZE, FALSE, 0));
+  ASSERT_EQ(0, OrvoGPSOpen(NearIndex(kPair), Keep, &context));
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForMultipleObjects(2, earlier, TRUE, 0));
+  EXPECT_EQ(1, context->port->isOpen);
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  CloseHandle(earlier[0]);
+  CloseHandle(earlier[1]);
+}
+
 int OpenIndex(int32_t index) {
   GpsContext* context = nullptr;
   return OrvoGPSOpen(index, Keep, &context);
