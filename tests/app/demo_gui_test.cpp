@@ -1,0 +1,572 @@
+// Drives the real demo program: starts orvogps-demo.exe, finds its windows by
+// class and control id, clicks with BM_CLICK, reads texts with WM_GETTEXT and
+// plays the receiver on the far end of the virtual COM1 (COM11).
+//
+//   demo_gui_test.exe <path of orvogps-demo.exe> [gtest options]
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "resources/resource.h"
+
+namespace {
+
+std::string demoPath;
+
+constexpr DWORD START_DEADLINE_MS = 15000;
+constexpr DWORD DEADLINE_MS = 5000;
+constexpr DWORD POLL_MS = 20;
+
+const char kClosed[] = "GPS interface closed";
+const char kAcquiring[] = "GPS data acquisition";
+const char kFailed[] = "Failed to open GPS device port";
+const char kNoResponse[] = "No response from GPS device";
+
+const int kFieldIds[] = {IDC_UTC_TIME,       IDC_LAT_DEGREES, IDC_LAT_MINUTES, IDC_LON_DEGREES,
+                         IDC_LON_MINUTES,    IDC_LAT_HEMISPHERE, IDC_LON_HEMISPHERE,
+                         IDC_SATELLITES,     IDC_FIX_VALID,   IDC_ALTITUDE,    IDC_HDOP};
+
+// Waits up to ms for the handle (or just the time, for none) while serving
+// messages sent to this thread: the demo's window manager sends activation
+// messages here when its windows close, and would wait for us forever.
+bool WaitServingMessages(HANDLE handle, DWORD ms) {
+  ULONGLONG end = GetTickCount64() + ms;
+  for (;;) {
+    ULONGLONG now = GetTickCount64();
+    DWORD left = now >= end ? 0 : static_cast<DWORD>(end - now);
+    DWORD result = MsgWaitForMultipleObjects(handle ? 1 : 0, handle ? &handle : nullptr, FALSE,
+                                             left, QS_ALLINPUT);
+    if (handle && result == WAIT_OBJECT_0) return true;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    if (result == WAIT_TIMEOUT || result == WAIT_FAILED) return false;
+  }
+}
+
+// Polls until the condition holds or the deadline passes.
+bool PollUntil(const std::function<bool()>& condition, DWORD deadlineMs = DEADLINE_MS) {
+  ULONGLONG end = GetTickCount64() + deadlineMs;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() >= end) return false;
+    WaitServingMessages(nullptr, POLL_MS);
+  }
+}
+
+std::string Text(HWND window) {
+  char text[1024] = "";
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, DEADLINE_MS, &length)) {
+    return "<no answer>";
+  }
+  return std::string(text, length);
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, DEADLINE_MS,
+                           &result)) {
+    ADD_FAILURE() << "window " << window << " did not answer message " << message;
+  }
+  return static_cast<LRESULT>(result);
+}
+
+void Click(HWND button) { ASSERT_TRUE(PostMessageA(button, BM_CLICK, 0, 0)); }
+
+std::string Sentence(const char* body) {
+  unsigned checksum = 0;
+  for (const char* c = body; *c; ++c) checksum ^= static_cast<unsigned char>(*c);
+  char tail[8];
+  std::snprintf(tail, sizeof tail, "*%02X\r\n", checksum);
+  return std::string("$") + body + tail;
+}
+
+const char kMunichGga[] = "GPGGA,123519,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,";
+const char kEmptyGga[] = "GPGGA,,,,,,,,,,,,,,";
+const char kRmc[] = "GPRMC,123520,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W";
+
+const std::vector<std::string> kMunichTexts = {"12:35:19.00", "48",    "07.0380", "011",
+                                               "31.0000",     "North", "East",    "08",
+                                               "Yes",         "545.400024", "0.900000"};
+const std::vector<std::string> kZeroTexts = {"00:00:00.00", "00",   "00.0000", "000",
+                                             "00.0000",     "South", "West",   "00",
+                                             "No ",         "0.000000", "0.000000"};
+const std::vector<std::string> kBlankTexts(11);
+
+// The far end of the virtual null-modem cable whose near end is COM1.
+struct Receiver {
+  HANDLE port = INVALID_HANDLE_VALUE;
+  HANDLE stop = nullptr;
+  HANDLE thread = nullptr;
+  std::string repeated;
+
+  void Open() {
+    port = CreateFileA("\\\\.\\COM11", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE) << "far end of COM1, error " << GetLastError();
+  }
+
+  void Write(const std::string& bytes) {
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        << GetLastError();
+    ASSERT_EQ(written, bytes.size());
+  }
+
+  static DWORD WINAPI RepeatProc(void* self) {
+    Receiver* receiver = static_cast<Receiver*>(self);
+    // The wait paces a 5 Hz receiver and ends it as soon as stop is set.
+    while (WaitForSingleObject(receiver->stop, 200) == WAIT_TIMEOUT) {
+      DWORD written = 0;
+      if (!WriteFile(receiver->port, receiver->repeated.data(),
+                     static_cast<DWORD>(receiver->repeated.size()), &written, nullptr)) {
+        return 1;
+      }
+    }
+    return 0;
+  }
+
+  void StartRepeating(const std::string& bytes) {
+    repeated = bytes;
+    stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(stop, nullptr);
+    thread = CreateThread(nullptr, 0, RepeatProc, this, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+  }
+
+  void StopRepeating() {
+    if (!thread) return;
+    SetEvent(stop);
+    EXPECT_EQ(WaitForSingleObject(thread, DEADLINE_MS), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    CloseHandle(stop);
+    thread = nullptr;
+    stop = nullptr;
+  }
+
+  ~Receiver() {
+    StopRepeating();
+    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+  }
+};
+
+struct FindContext {
+  DWORD processId;
+  const char* className;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
+  FindContext* find = reinterpret_cast<FindContext*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char className[64] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (owner == find->processId && lstrcmpiA(className, find->className) == 0 &&
+      IsWindowVisible(window)) {
+    find->found.push_back(window);
+  }
+  return TRUE;
+}
+
+std::string WindowsPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
+  std::string converted = "Z:" + path;
+  for (char& c : converted) {
+    if (c == '/') c = '\\';
+  }
+  return converted;
+}
+
+class demo_gui_test : public ::testing::Test {
+ protected:
+  PROCESS_INFORMATION process{};
+  HWND mainWindow = nullptr;
+  HWND statusWindow = nullptr;
+  HWND panel = nullptr;
+  HWND indicator = nullptr;
+  HWND toolbar[4] = {};  // start, stop, About, exit, by position
+  HWND goButton = nullptr;
+  HWND portList = nullptr;
+  Receiver receiver;
+
+  std::vector<HWND> TopLevel(const char* className) {
+    FindContext find{process.dwProcessId, className, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+  }
+
+  void SetUp() override {
+    std::string command = "\"" + WindowsPath(demoPath) + "\"";
+    // Wine's desktop process, started by the demo's first window, outlives
+    // it and would hold on to our output, keeping ctest waiting; give the
+    // demo no output to pass on.
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inherit, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(nul, INVALID_HANDLE_VALUE) << GetLastError();
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                  &startup, &process);
+    DWORD error = GetLastError();
+    CloseHandle(nul);
+    ASSERT_TRUE(started) << command << ": error " << error;
+    ASSERT_TRUE(PollUntil([&] { return TopLevel("asdfasd").size() == 1; }, START_DEADLINE_MS))
+        << "no main window";
+    mainWindow = TopLevel("asdfasd")[0];
+    ASSERT_TRUE(PollUntil([&] { return TopLevel("STATUSCLASS").size() == 1; })) << "no status line";
+    statusWindow = TopLevel("STATUSCLASS")[0];
+    ASSERT_TRUE(PollUntil([&] { return Text(statusWindow) == kClosed; })) << Text(statusWindow);
+    panel = FindWindowExA(mainWindow, nullptr, "#32770", nullptr);
+    ASSERT_NE(panel, nullptr) << "no receiver panel";
+    goButton = GetDlgItem(panel, IDOK);
+    portList = GetDlgItem(panel, IDC_PORT_LIST);
+    indicator = FindWindowExA(statusWindow, nullptr, "Static", nullptr);
+    ASSERT_NE(indicator, nullptr) << "no indicator";
+    std::vector<std::pair<LONG, HWND>> buttons;
+    for (HWND b = FindWindowExA(mainWindow, nullptr, "Button", nullptr); b;
+         b = FindWindowExA(mainWindow, b, "Button", nullptr)) {
+      RECT r;
+      GetWindowRect(b, &r);
+      buttons.push_back({r.left, b});
+    }
+    ASSERT_EQ(buttons.size(), 4u);
+    std::sort(buttons.begin(), buttons.end());
+    for (int i = 0; i < 4; ++i) toolbar[i] = buttons[i].second;
+  }
+
+  void TearDown() override {
+    receiver.StopRepeating();
+    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+      PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+      if (!WaitServingMessages(process.hProcess, DEADLINE_MS)) {
+        ADD_FAILURE() << "the demo did not close";
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, DEADLINE_MS);
+      }
+    }
+    if (process.hProcess) CloseHandle(process.hProcess);
+    if (process.hThread) CloseHandle(process.hThread);
+  }
+
+  std::string Status() { return Text(statusWindow); }
+
+  std::vector<std::string> Fields() {
+    std::vector<std::string> texts;
+    for (int id : kFieldIds) texts.push_back(Text(GetDlgItem(panel, id)));
+    return texts;
+  }
+
+  void SelectPort(int index) {
+    ASSERT_EQ(Send(portList, CB_SETCURSEL, index), index);
+  }
+
+  bool StatusBecomes(const char* text, DWORD deadline = DEADLINE_MS) {
+    return PollUntil([&] { return Status() == text; }, deadline);
+  }
+
+  bool FieldsBecome(const std::vector<std::string>& texts) {
+    return PollUntil([&] { return Fields() == texts; });
+  }
+
+  // GO on COM1 with the receiver connected.
+  void StartOnCom1() {
+    receiver.Open();
+    Click(goButton);
+    ASSERT_TRUE(StatusBecomes(kAcquiring)) << Status();
+    ASSERT_EQ(Text(goButton), "STOP");
+  }
+
+  // Posted messages are handled in order: once this posted selection shows,
+  // every click posted before it has been handled.
+  void Barrier() {
+    LRESULT original = Send(portList, CB_GETCURSEL);
+    LRESULT marker = original == 7 ? 6 : 7;
+    ASSERT_TRUE(PostMessageA(portList, CB_SETCURSEL, static_cast<WPARAM>(marker), 0));
+    ASSERT_TRUE(PollUntil([&] { return Send(portList, CB_GETCURSEL) == marker; }));
+    Send(portList, CB_SETCURSEL, static_cast<WPARAM>(original));
+  }
+
+  std::vector<HWND> AboutBoxes() { return TopLevel("#32770"); }
+
+  RECT Rect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+  }
+};
+
+TEST_F(demo_gui_test, startup) {
+  EXPECT_EQ(Text(mainWindow), "ORVO NMEA GPS LIBRARY v1.0 (DEMO)");
+  RECT frame = Rect(mainWindow);
+  EXPECT_EQ(frame.right - frame.left, 340);
+  EXPECT_EQ(frame.bottom - frame.top, 300);
+  RECT strip = Rect(statusWindow);
+  EXPECT_EQ(strip.left, frame.left);
+  EXPECT_EQ(strip.top, frame.bottom);
+  EXPECT_EQ(strip.right, frame.right);
+  EXPECT_EQ(strip.bottom - strip.top, 22);
+
+  const int expectedX[4] = {6, 87, 168, 249};
+  for (int i = 0; i < 4; ++i) {
+    RECT r = Rect(toolbar[i]);
+    POINT corner = {r.left, r.top};
+    ScreenToClient(mainWindow, &corner);
+    EXPECT_EQ(corner.x, expectedX[i]) << "button " << i;
+    EXPECT_EQ(corner.y, 5) << "button " << i;
+    EXPECT_EQ(r.right - r.left, 77) << "button " << i;
+    EXPECT_EQ(r.bottom - r.top, 25) << "button " << i;
+    EXPECT_EQ(GetDlgCtrlID(toolbar[i]), 0) << "button " << i;
+    EXPECT_NE(Send(toolbar[i], BM_GETIMAGE, IMAGE_BITMAP), 0) << "button " << i << " has no bitmap";
+  }
+
+  ASSERT_EQ(Send(portList, CB_GETCOUNT), 8);
+  for (int i = 0; i < 8; ++i) {
+    // Wine carries this text between processes whole only in its wide form.
+    wchar_t name[16] = L"";
+    DWORD_PTR length = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(portList, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name),
+                                    SMTO_ABORTIFHUNG, DEADLINE_MS, &length));
+    EXPECT_EQ(std::wstring(name), L"COM" + std::to_wstring(i + 1));
+  }
+  EXPECT_EQ(Send(portList, CB_GETCURSEL), 0);
+  EXPECT_EQ(Text(portList), "COM1");
+  EXPECT_EQ(Text(goButton), "GO");
+  EXPECT_EQ(Fields(), kBlankTexts);
+  EXPECT_EQ(Status(), kClosed);
+  EXPECT_EQ(Send(indicator, STM_GETIMAGE, IMAGE_BITMAP), 0);
+}
+
+TEST_F(demo_gui_test, missing_port) {
+  SelectPort(4);  // COM5: no such device
+  Click(goButton);
+  ASSERT_TRUE(StatusBecomes(kFailed)) << Status();
+  EXPECT_EQ(Text(goButton), "GO");
+  EXPECT_EQ(Fields(), kBlankTexts);
+  EXPECT_EQ(Send(indicator, STM_GETIMAGE, IMAGE_BITMAP), 0);
+
+  // GO again retries, here on a port that exists.
+  SelectPort(0);
+  receiver.Open();
+  Click(goButton);
+  ASSERT_TRUE(StatusBecomes(kAcquiring)) << Status();
+  EXPECT_EQ(Text(goButton), "STOP");
+}
+
+TEST_F(demo_gui_test, acquisition) {
+  StartOnCom1();
+  receiver.Write(Sentence(kMunichGga));
+  EXPECT_TRUE(FieldsBecome(kMunichTexts)) << ::testing::PrintToString(Fields());
+
+  receiver.Write(Sentence(kEmptyGga));
+  EXPECT_TRUE(FieldsBecome(kZeroTexts)) << ::testing::PrintToString(Fields());
+
+  // Other sentence types change nothing on screen but keep the watchdog quiet.
+  receiver.StartRepeating(Sentence(kRmc));
+  ULONGLONG end = GetTickCount64() + 6500;
+  while (GetTickCount64() < end) {
+    ASSERT_EQ(Status(), kAcquiring);
+    ASSERT_EQ(Fields(), kZeroTexts);
+    WaitServingMessages(nullptr, 250);
+  }
+  EXPECT_EQ(Text(goButton), "STOP");
+}
+
+TEST_F(demo_gui_test, stopping) {
+  // A redundant stop press while stopped changes nothing.
+  SelectPort(4);
+  Click(goButton);
+  ASSERT_TRUE(StatusBecomes(kFailed));
+  Click(toolbar[1]);
+  Barrier();
+  EXPECT_EQ(Status(), kFailed);
+
+  // STOP in the panel.
+  SelectPort(0);
+  StartOnCom1();
+  receiver.Write(Sentence(kMunichGga));
+  ASSERT_TRUE(FieldsBecome(kMunichTexts));
+  Click(goButton);
+  ASSERT_TRUE(StatusBecomes(kClosed));
+  EXPECT_EQ(Text(goButton), "GO");
+  EXPECT_EQ(Fields(), kBlankTexts);
+
+  // The toolbar's start, a redundant start, and its stop.
+  Click(toolbar[0]);
+  ASSERT_TRUE(StatusBecomes(kAcquiring));
+  receiver.Write(Sentence(kMunichGga));
+  ASSERT_TRUE(FieldsBecome(kMunichTexts));
+  SelectPort(4);  // a start that did anything now would fail visibly
+  Click(toolbar[0]);
+  Barrier();
+  EXPECT_EQ(Status(), kAcquiring);
+  EXPECT_EQ(Text(goButton), "STOP");
+  Click(toolbar[1]);
+  ASSERT_TRUE(StatusBecomes(kClosed));
+  EXPECT_EQ(Text(goButton), "GO");
+  EXPECT_EQ(Fields(), kBlankTexts);
+
+  // The toolbar's exit stops acquisition and ends the program.
+  SelectPort(0);
+  Click(toolbar[0]);
+  ASSERT_TRUE(StatusBecomes(kAcquiring));
+  Click(toolbar[3]);
+  ASSERT_TRUE(WaitServingMessages(process.hProcess, DEADLINE_MS));
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(demo_gui_test, watchdog) {
+  StartOnCom1();
+  ULONGLONG lastWrite = GetTickCount64();
+  receiver.Write(Sentence(kMunichGga));
+  ASSERT_TRUE(FieldsBecome(kMunichTexts));
+  ASSERT_TRUE(StatusBecomes(kNoResponse, 9000)) << Status();
+  ULONGLONG silence = GetTickCount64() - lastWrite;
+  // The demo stamps the sentence after it was written, so the watchdog can
+  // fire no earlier than 5000 ms after the write; the slack is for the two
+  // processes' clocks ticking at different instants.
+  EXPECT_GE(silence, 4990u);
+  EXPECT_LT(silence, 7000u);
+  EXPECT_EQ(Fields(), kBlankTexts);
+  EXPECT_EQ(Text(goButton), "GO");
+  EXPECT_TRUE(PollUntil([&] { return Send(indicator, STM_GETIMAGE, IMAGE_BITMAP) == 0; }));
+}
+
+TEST_F(demo_gui_test, about) {
+  // Alt+? and Alt+/ are translated into a command that nothing handles.
+  ASSERT_TRUE(PostMessageA(mainWindow, WM_SYSCHAR, '?', 1 << 29));
+  ASSERT_TRUE(PostMessageA(panel, WM_SYSCHAR, '/', 1 << 29));
+  Barrier();
+  EXPECT_TRUE(AboutBoxes().empty());
+  EXPECT_EQ(Status(), kClosed);
+  EXPECT_EQ(Text(goButton), "GO");
+  EXPECT_EQ(Fields(), kBlankTexts);
+
+  Click(toolbar[2]);
+  ASSERT_TRUE(PollUntil([&] { return AboutBoxes().size() == 1; })) << "no About box";
+  HWND about = AboutBoxes()[0];
+  EXPECT_EQ(Text(about), "ABOUT ORVO NMEA GPS LIBRARY");
+  EXPECT_EQ(GetWindow(about, GW_OWNER), mainWindow);
+  std::string text = Text(GetDlgItem(about, IDC_ABOUT_TEXT));
+  EXPECT_NE(text.find("\r\n\r\nThis program is a DEMO application for OrvoGPS\r\n"
+                      "Source Code library. It can be used to interface to\r\n"
+                      "a NMEA 183 compliant GPS receiver via serial port and\r\n"
+                      "get continued navigational position fix, including \r\n"
+                      "lattitude, longitude, altitude and UTC time\r\n\r\n"),
+            std::string::npos)
+      << text;
+
+  // A second press makes no second box.
+  Click(toolbar[2]);
+  Barrier();
+  EXPECT_EQ(AboutBoxes().size(), 1u);
+
+  // Moving the main window takes the status strip and the box along.
+  ASSERT_TRUE(SetWindowPos(mainWindow, nullptr, 120, 90, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+  RECT frame = Rect(mainWindow);
+  EXPECT_EQ(frame.left, 120);
+  EXPECT_TRUE(PollUntil([&] {
+    RECT box = Rect(about);
+    return box.left == frame.left + 9 && box.top == frame.top + 55 &&
+           box.right - box.left == (frame.right - frame.left) - 20 &&
+           box.bottom - box.top == (frame.bottom - frame.top) - 63;
+  }));
+  RECT strip = Rect(statusWindow);
+  EXPECT_EQ(strip.left, frame.left);
+  EXPECT_EQ(strip.top, frame.bottom);
+  EXPECT_EQ(strip.right - strip.left, frame.right - frame.left);
+  EXPECT_EQ(strip.bottom - strip.top, 22);
+
+  // OK closes it; the toolbar opens it again.
+  Click(GetDlgItem(about, IDOK));
+  ASSERT_TRUE(PollUntil([&] { return AboutBoxes().empty(); }));
+  Click(toolbar[2]);
+  EXPECT_TRUE(PollUntil([&] { return AboutBoxes().size() == 1; }));
+}
+
+TEST_F(demo_gui_test, close_while_acquiring) {
+  StartOnCom1();
+  receiver.StartRepeating(Sentence(kMunichGga));
+  ASSERT_TRUE(FieldsBecome(kMunichTexts));
+  ASSERT_TRUE(PostMessageA(mainWindow, WM_CLOSE, 0, 0));
+  ASSERT_TRUE(WaitServingMessages(process.hProcess, DEADLINE_MS));
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(demo_gui_test, indicator) {
+  StartOnCom1();
+  receiver.StartRepeating(Sentence(kMunichGga));
+  // Collect the sequence of images the control shows for a few seconds.
+  std::vector<LRESULT> shown;
+  ULONGLONG end = GetTickCount64() + 3600;
+  while (GetTickCount64() < end) {
+    LRESULT image = Send(indicator, STM_GETIMAGE, IMAGE_BITMAP);
+    if (shown.empty() || shown.back() != image) shown.push_back(image);
+    WaitServingMessages(nullptr, POLL_MS);
+  }
+  // Empty for the first second, then lit, dark, lit.
+  ASSERT_GE(shown.size(), 4u) << "images seen: " << shown.size();
+  EXPECT_EQ(shown[0], 0);
+  EXPECT_NE(shown[1], 0);
+  EXPECT_NE(shown[2], 0);
+  EXPECT_NE(shown[1], shown[2]);
+  EXPECT_EQ(shown[3], shown[1]);
+
+  Click(goButton);
+  ASSERT_TRUE(StatusBecomes(kClosed));
+  EXPECT_TRUE(PollUntil([&] { return Send(indicator, STM_GETIMAGE, IMAGE_BITMAP) == 0; }));
+}
+
+// Without a window manager, Wine waits about two seconds for each top-level
+// window it hides; in its own drawn desktop it does not, and windows get
+// their captions and frames as on Windows.
+bool UseWineDesktop() {
+  HKEY explorer = nullptr;
+  HKEY desktops = nullptr;
+  const char name[] = "orvogps-test";
+  const char size[] = "1024x768";
+  bool ok = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &explorer, nullptr) == ERROR_SUCCESS &&
+            RegCreateKeyExA(explorer, "Desktops", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &desktops, nullptr) == ERROR_SUCCESS &&
+            RegSetValueExA(explorer, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+                           sizeof name) == ERROR_SUCCESS &&
+            RegSetValueExA(desktops, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(size),
+                           sizeof size) == ERROR_SUCCESS;
+  if (desktops) RegCloseKey(desktops);
+  if (explorer) RegCloseKey(explorer);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s <orvogps-demo.exe> [gtest options]\n", argv[0]);
+    return 2;
+  }
+  demoPath = argv[1];
+  if (!UseWineDesktop()) {
+    std::fprintf(stderr, "cannot select Wine's desktop in the registry\n");
+    return 2;
+  }
+  return RUN_ALL_TESTS();
+}
