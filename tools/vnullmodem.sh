@@ -3,6 +3,8 @@
 #
 #   vnullmodem.sh up <state-dir> [--display]
 #   vnullmodem.sh run <state-dir> [--shim] -- <program> [args...]
+#       (a .exe runs under wine; --shim preloads the modem-line shim into it;
+#       a WINEDEBUG already set is kept)
 #   vnullmodem.sh unplug <state-dir> <k>
 #   vnullmodem.sh replug <state-dir> <k>
 #   vnullmodem.sh down <state-dir>
@@ -236,6 +238,8 @@ cmd_up() {
 }
 
 cmd_run() {
+    # A caller's own Wine debug channels (say -all,warn+debugstr) win.
+    caller_debug=${WINEDEBUG:-}
     setup_paths "${1:-}"
     shift
     shim=0
@@ -250,6 +254,7 @@ cmd_run() {
     shift
     [ -f "$STATE/env" ] || die "no $STATE/env: run '$0 up $STATE' first"
     . "$STATE/env"
+    [ -z "$caller_debug" ] || export WINEDEBUG="$caller_debug"
     case "$1" in
         *.exe|*.EXE)
             if [ "$shim" = 1 ]; then
