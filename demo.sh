@@ -34,7 +34,7 @@ while [ $# -gt 0 ]; do
     --headless) headless=1 ;;
     --replay) replay=$(realpath "${2:?--replay needs a file}"); shift ;;
     --port) port=${2:?--port needs COM1 to COM4}; shift ;;
-    --device) device=${2:?--device needs a path}; shift ;;
+    --device) device=$(realpath "${2:?--device needs a path}"); shift ;;
     --shot) shot=$(realpath -m "${2:?--shot needs a file}"); shift ;;
     -h|--help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;

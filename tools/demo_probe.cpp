@@ -227,6 +227,17 @@ int Watch(const Demo& demo, int count) {
   return 0;
 }
 
+// The demo's desktop exists only once its explorer has started.
+bool UseDesktop(const char* name, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  do {
+    HDESK desktop = OpenDesktopA(name, 0, FALSE, GENERIC_ALL);
+    if (desktop != nullptr) return SetThreadDesktop(desktop) != FALSE;
+    Sleep(50);
+  } while (GetTickCount() - start < timeoutMs);
+  return false;
+}
+
 int Usage(FILE* out, int status) {
   std::fputs(
       "usage: demo-probe [--desktop NAME] COMMAND\n"
@@ -249,8 +260,7 @@ int main(int argc, char** argv) {
   int arg = 1;
   if (arg < argc && std::strcmp(argv[arg], "--help") == 0) return Usage(stdout, 0);
   if (arg + 1 < argc && std::strcmp(argv[arg], "--desktop") == 0) {
-    HDESK desktop = OpenDesktopA(argv[arg + 1], 0, FALSE, GENERIC_ALL);
-    if (desktop == nullptr || !SetThreadDesktop(desktop)) return Fail("cannot use that desktop");
+    if (!UseDesktop(argv[arg + 1], 20000)) return Fail("cannot use that desktop");
     arg += 2;
   }
   if (arg >= argc) return Usage(stderr, 2);

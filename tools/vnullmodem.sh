@@ -1,7 +1,7 @@
 #!/bin/sh
 # Virtual null-modem cables for running the Windows build under Wine.
 #
-#   vnullmodem.sh up <state-dir> [--display]
+#   vnullmodem.sh up <state-dir> [--display] [--device COM<k>=<path>]
 #   vnullmodem.sh run <state-dir> [--shim] -- <program> [args...]
 #       (a .exe runs under wine; --shim preloads the modem-line shim into it;
 #       a WINEDEBUG already set is kept)
@@ -14,6 +14,9 @@
 # COM1<k> (COM11 to COM14), so a Windows test can play the receiver.  COM5 to
 # COM10, COM15 and COM16 map to nothing: opening them fails with error 2
 # (ERROR_FILE_NOT_FOUND).
+# --display starts Xvfb and runs Wine on it; without it Wine uses the
+# caller's DISPLAY, if any.  --device maps COM<k> to a real serial device
+# (say /dev/ttyUSB0) instead of pair k's near end.
 # <state-dir>/env holds the variables a test needs (see write_env).
 set -eu
 
@@ -100,7 +103,9 @@ write_ports_reg() {
         i=1
         while [ "$i" -le 16 ]; do
             target="$STATE/blocked"
-            if [ "$i" -le "$PAIRS" ]; then
+            if [ "$i" = "$DEVICE_PORT" ]; then
+                target="$DEVICE_PATH"
+            elif [ "$i" -le "$PAIRS" ]; then
                 target="$STATE/com$i"
             elif [ "$i" -ge 11 ] && [ "$i" -le $((10 + PAIRS)) ]; then
                 target="$STATE/far$((i - 10))"
@@ -191,8 +196,29 @@ write_env() {
 
 cmd_up() {
     setup_paths "${1:-}"
+    shift
     want_display=0
-    [ "${2:-}" = "--display" ] && want_display=1
+    DEVICE_PORT=0
+    DEVICE_PATH=""
+    while [ $# -gt 0 ]; do
+        case "$1" in
+            --display) want_display=1 ;;
+            --device)
+                case "${2:-}" in
+                    COM[1-9]=/*) ;;
+                    *) die "--device takes COM<k>=<absolute path>, k from 1 to $PAIRS" ;;
+                esac
+                DEVICE_PORT=${2%%=*}
+                DEVICE_PORT=${DEVICE_PORT#COM}
+                DEVICE_PATH=${2#*=}
+                [ "$DEVICE_PORT" -le "$PAIRS" ] || die "--device takes COM1 to COM$PAIRS"
+                [ -c "$DEVICE_PATH" ] || die "$DEVICE_PATH is not a character device"
+                shift
+                ;;
+            *) usage ;;
+        esac
+        shift
+    done
     build_shim
     k=1
     while [ "$k" -le "$PAIRS" ]; do
@@ -201,9 +227,8 @@ cmd_up() {
     done
     # The desktop process that draws every window starts with the server's
     # first program and keeps the display it found then, so X comes first.
-    [ "$want_display" = 1 ] && start_xvfb
-    unset DISPLAY
-    if [ -f "$STATE/display" ] && alive "$STATE/xvfb.pid" Xvfb; then
+    if [ "$want_display" = 1 ]; then
+        start_xvfb
         DISPLAY=$(cat "$STATE/display")
         export DISPLAY
     fi
