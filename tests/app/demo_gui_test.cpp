@@ -385,6 +385,14 @@ TEST_F(demo_gui_test, acquisition) {
 }
 
 TEST_F(demo_gui_test, stopping) {
+  // A command carrying a notification code other than 0, as accelerators
+  // send, is no toolbar click even with a button's window in lParam.
+  ASSERT_TRUE(PostMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(0, 1),
+                           reinterpret_cast<LPARAM>(toolbar[0])));
+  Barrier();
+  EXPECT_EQ(Status(), kClosed);
+  EXPECT_EQ(Text(goButton), "GO");
+
   // A redundant stop press while stopped changes nothing.
   SelectPort(4);
   Click(goButton);
@@ -532,6 +540,31 @@ TEST_F(demo_gui_test, indicator) {
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kClosed));
   EXPECT_TRUE(PollUntil([&] { return Send(indicator, STM_GETIMAGE, IMAGE_BITMAP) == 0; }));
+
+  // A restart goes on with the image that was due next, not with the dot.
+  LRESULT due = shown.back() == shown[1] ? shown[2] : shown[1];
+  Click(goButton);
+  ASSERT_TRUE(StatusBecomes(kAcquiring));
+  LRESULT first = 0;
+  EXPECT_TRUE(PollUntil([&] { return (first = Send(indicator, STM_GETIMAGE, IMAGE_BITMAP)) != 0; }));
+  EXPECT_EQ(first, due);
+}
+
+TEST_F(demo_gui_test, exit_command_to_main_window) {
+  ASSERT_TRUE(PostMessageA(mainWindow, WM_COMMAND, ID_CMD_EXIT, 0));
+  ASSERT_TRUE(WaitServingMessages(process.hProcess, DEADLINE_MS));
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(demo_gui_test, exit_command_to_status_line) {
+  // Destroying the status line alone also ends the program.
+  ASSERT_TRUE(PostMessageA(statusWindow, WM_COMMAND, ID_CMD_EXIT, 0));
+  ASSERT_TRUE(WaitServingMessages(process.hProcess, DEADLINE_MS));
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 0u);
 }
 
 // Without a window manager, Wine waits about two seconds for each top-level
