@@ -11,7 +11,7 @@ namespace {
 
 constexpr int32_t PORT_TEXT_SIZE = 80;
 
-// The order in which the fields are cleared: the order the fix sets them.
+// In the order the fix sets them.
 void ClearFixFields() {
   for (const FixField& field : FixFieldTable) {
     (void)SetDlgItemTextA(panelWindow, field.controlId, kEmptyText);
@@ -75,7 +75,7 @@ int32_t StartAcquisition() {
 }
 
 void StopAcquisition() {
-  // Always 0 here: the context is known once the first open succeeded.
+  // Only called after a successful open stored the context, so this is 0.
   (void)OrvoGPSClose(receiverContext);
   (void)SetDlgItemTextA(panelWindow, IDOK, "GO");
   ClearFixFields();
