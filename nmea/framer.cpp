@@ -28,6 +28,18 @@ int32_t HexDigitValue(char c) {
   return 0;
 }
 
+// FramerBody's work, done in line by GpsFeedByte for nearly every byte.  Forced
+// in line so that the compiler keeps the context's address in a register
+// across the caller's loop: one instruction less per byte.
+__attribute__((always_inline)) inline int32_t StoreBodyByte(char byte) {
+  const int32_t next = gGpsContext.position + 1;
+  gGpsContext.sentence[next - 1] = byte;
+  if (next == GPS_SENTENCE_SIZE) return Abandon();
+  gGpsContext.position = next;
+  if (byte == CHECKSUM_MARK) gGpsContext.state = FramerChecksum1;
+  return next;
+}
+
 }  // namespace
 
 GpsContext* GpsContextInit(GpsCallback callback) {
@@ -40,10 +52,10 @@ GpsContext* GpsContextInit(GpsCallback callback) {
 
 int32_t GpsFeedByte(GpsContext* context, int32_t byte) {
   if (context == nullptr || context->active == 0) return 0;
-  // Nearly every byte is a body byte: calling that handler directly lets the
-  // compiler inline it, which halves the cost of a byte.
+  // Nearly every byte is a body byte: doing that handler's work here, without
+  // the indirect call, halves the cost of a byte.
   const FramerState handler = context->state;
-  if (handler == FramerBody) FramerBody(0, byte & 0xFF);
+  if (handler == FramerBody) StoreBodyByte(static_cast<char>(byte));
   else handler(0, byte & 0xFF);
   return 1;
 }
@@ -59,13 +71,7 @@ int32_t FramerWaitStart(int32_t status, int32_t byte) {
 
 int32_t FramerBody(int32_t status, int32_t byte) {
   if (status != 0) return status;
-  int32_t position = gGpsContext.position;
-  gGpsContext.sentence[position] = static_cast<char>(byte);
-  ++position;
-  if (position == GPS_SENTENCE_SIZE) return Abandon();
-  gGpsContext.position = position;
-  if (byte == CHECKSUM_MARK) gGpsContext.state = FramerChecksum1;
-  return position;
+  return StoreBodyByte(static_cast<char>(byte));
 }
 
 int32_t FramerChecksum1(int32_t status, int32_t byte) {
