@@ -213,6 +213,9 @@ int Watch(const Demo& demo, int count) {
   HWND timeField = GetDlgItem(demo.panel, IDC_UTC_TIME);
   char last[64] = "";
   ReadText(timeField, last, sizeof last);
+  // Tells a script that it may start the receiver now.
+  std::printf("# watching\n");
+  std::fflush(stdout);
   for (int seen = 0; seen < count;) {
     char now[64];
     if (!ReadText(timeField, now, sizeof now)) return Fail("the demo does not answer");
