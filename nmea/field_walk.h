@@ -16,65 +16,81 @@ inline FieldCode NextFieldCode(const FieldCode* table, int32_t* index) {
 }
 
 // The walk over one sentence: each call of FieldWalkNext moves to the next
-// non-empty field and gives its code.  A ',' or the '*' ends a field; the
-// walk ends at the '*', at FIELD_END, or at the end of the buffer.
+// non-empty field after the address field and gives its code.  A ',' or the
+// '*' ends a field; the walk ends at the '*', at FIELD_END, or at the end of
+// the buffer.  The separators are found eight characters at a time, in
+// blocks counted from the sentence's '$', so that no block reaches past the
+// buffer.
 struct FieldWalk {
   const char* field;      // first character of the current field
-  const char* separator;  // the ',' or '*' that ends it; null before the first field
+  const char* separator;  // the ',' or '*' that ends it
+  const char* block;      // the block holding the separators still pending
+  uint64_t pending;       // high bit of each byte of the block that is a separator after the current one
   const char* end;        // one past the last readable character
   const FieldCode* table;
   int32_t index;
   FieldCode code;  // the current field's code
-  bool done;
 };
 
+// An ended walk's separator, so that a further call ends it again at once.
+inline constexpr char FIELD_WALK_ENDED[] = "*";
+
 constexpr uint64_t FIELD_WALK_ONES = 0x0101010101010101u;
+constexpr uint64_t FIELD_WALK_LOW_BITS = 0x7F7F7F7F7F7F7F7Fu;
 constexpr uint64_t FIELD_WALK_HIGH_BITS = 0x8080808080808080u;
 
-// The first ',' or '*' from p on, or end.  Eight characters at a time: a
-// byte of the word equals c where (x - 1) & ~x has its high bit, x being the
-// byte XOR c; a borrow can mark only bytes after the first match.
-inline const char* FindSeparator(const char* p, const char* end) {
-  for (; end - p >= 8; p += 8) {
-    uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    const uint64_t comma = word ^ (FIELD_WALK_ONES * ',');
-    const uint64_t star = word ^ (FIELD_WALK_ONES * '*');
-    const uint64_t found =
-        (((comma - FIELD_WALK_ONES) & ~comma) | ((star - FIELD_WALK_ONES) & ~star)) & FIELD_WALK_HIGH_BITS;
-    if (found != 0) return p + __builtin_ctzll(found) / 8;
-  }
-  while (p < end && *p != ',' && *p != '*') ++p;
-  return p;
+// The high bit of each byte of the eight characters that is a ',' or a '*'.
+// A byte x is zero exactly where ((x & 0x7F) + 0x7F) | x leaves its high bit
+// clear, and that sum carries into no other byte.
+inline uint64_t SeparatorBits(const char* block) {
+  uint64_t word;
+  std::memcpy(&word, block, sizeof word);
+  const uint64_t comma = word ^ (FIELD_WALK_ONES * ',');
+  const uint64_t star = word ^ (FIELD_WALK_ONES * '*');
+  const uint64_t commaLeft = ((comma & FIELD_WALK_LOW_BITS) + FIELD_WALK_LOW_BITS) | comma;
+  const uint64_t starLeft = ((star & FIELD_WALK_LOW_BITS) + FIELD_WALK_LOW_BITS) | star;
+  return ~(commaLeft & starLeft) & FIELD_WALK_HIGH_BITS;
 }
 
-// The sentence's '$' starts a buffer of GPS_SENTENCE_SIZE characters.
+// Moves the separator to the next one; false when none is left before the
+// end of the buffer, which never happens for a framed sentence.
+inline bool FieldWalkAdvance(FieldWalk* walk) {
+  while (walk->pending == 0) {
+    walk->block += 8;
+    if (walk->block == walk->end) return false;
+    walk->pending = SeparatorBits(walk->block);
+  }
+  walk->separator = walk->block + __builtin_ctzll(walk->pending) / 8;
+  walk->pending &= walk->pending - 1;
+  return true;
+}
+
+// The sentence's '$' starts a buffer of GPS_SENTENCE_SIZE characters, a
+// whole number of blocks.
+static_assert(GPS_SENTENCE_SIZE % 8 == 0);
+
 inline void FieldWalkStart(FieldWalk* walk, const char* sentence, const FieldCode* table) {
   walk->field = sentence;
-  walk->separator = nullptr;
+  walk->block = sentence;
+  walk->pending = SeparatorBits(sentence);
   walk->end = sentence + GPS_SENTENCE_SIZE;
   walk->table = table;
   walk->index = 0;
   walk->code = FIELD_ADDRESS;
-  walk->done = false;
+  if (!FieldWalkAdvance(walk)) walk->separator = FIELD_WALK_ENDED;
 }
 
 inline bool FieldWalkNext(FieldWalk* walk) {
-  while (!walk->done) {
-    if (walk->separator != nullptr) {
-      if (*walk->separator == '*') break;
-      walk->code = NextFieldCode(walk->table, &walk->index);
-      if (walk->code == FIELD_END) break;
-      walk->field = walk->separator + 1;
-    }
-    const char* p = FindSeparator(walk->field, walk->end);
-    // Without a '*' inside the buffer (never so for a framed sentence) the
-    // last field has no end and is not decoded.
-    if (p == walk->end) break;
-    walk->separator = p;
-    if (p != walk->field) return true;
+  while (*walk->separator != '*') {
+    walk->code = NextFieldCode(walk->table, &walk->index);
+    if (walk->code == FIELD_END) break;
+    walk->field = walk->separator + 1;
+    // Without a '*' inside the buffer the last field has no end and is not
+    // decoded.
+    if (!FieldWalkAdvance(walk)) break;
+    if (walk->separator != walk->field) return true;
   }
-  walk->done = true;
+  walk->separator = FIELD_WALK_ENDED;
   return false;
 }
 

@@ -38,6 +38,19 @@ constexpr int32_t GSV_FIRST_GROUP_INDEX = 4;
 constexpr int32_t GSV_GROUP_SIZE = 4;
 constexpr int32_t GSV_MAX_SATELLITES = 4;
 
+// The slot of the group that the field at index belongs to.  A group without
+// an azimuth is not counted and the next group takes its slot; the slot is
+// cleared then, so it never mixes two satellites.
+GsvSatellite* GsvGroupSlot(GsvRecord* record, int32_t index, int32_t* slotGroup) {
+  GsvSatellite* slot = &record->satellite[record->satelliteCount];
+  const int32_t group = (index - GSV_FIRST_GROUP_INDEX) / GSV_GROUP_SIZE;
+  if (group != *slotGroup) {
+    std::memset(slot, 0, sizeof *slot);
+    *slotGroup = group;
+  }
+  return slot;
+}
+
 }  // namespace
 
 GsaRecord* GpsParseGSA(const char* sentence) {
@@ -70,38 +83,30 @@ GsvRecord* GpsParseGSV(const char* sentence) {
   // $GPGSV,3,1,10,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45*71
   GsvRecord* record = &gGpsContext.gsv;
   std::memset(record, 0, sizeof *record);
-  // A group without an azimuth is not counted and the next group takes its
-  // slot; the slot is cleared then, so it never mixes two satellites.
   int32_t slotGroup = -1;
   FieldWalk walk;
   FieldWalkStart(&walk, sentence, GSV_FIELD_ORDER);
   while (FieldWalkNext(&walk)) {
     const char* field = walk.field;
-    GsvSatellite* slot = &record->satellite[record->satelliteCount];
-    if (walk.code == FIELD_GSV_PRN || walk.code == FIELD_GSV_ELEVATION ||
-        walk.code == FIELD_GSV_AZIMUTH) {
-      const int32_t group = (walk.index - GSV_FIRST_GROUP_INDEX) / GSV_GROUP_SIZE;
-      if (group != slotGroup) {
-        std::memset(slot, 0, sizeof *slot);
-        slotGroup = group;
-      }
-    }
     switch (walk.code) {
       case FIELD_GSV_MESSAGE_COUNT: DecodeIntN(field, 1, &record->messageCount, walk.end); break;
       case FIELD_GSV_MESSAGE_NUMBER: DecodeIntN(field, 1, &record->messageNumber, walk.end); break;
       case FIELD_SATELLITES: DecodeIntN(field, 2, &record->satellitesInView, walk.end); break;
-      case FIELD_GSV_PRN: DecodeIntN(field, 2, &slot->prn, walk.end); break;
-      case FIELD_GSV_ELEVATION: DecodeIntN(field, 2, &slot->elevation, walk.end); break;
+      case FIELD_GSV_PRN:
+        DecodeIntN(field, 2, &GsvGroupSlot(record, walk.index, &slotGroup)->prn, walk.end);
+        break;
+      case FIELD_GSV_ELEVATION:
+        DecodeIntN(field, 2, &GsvGroupSlot(record, walk.index, &slotGroup)->elevation, walk.end);
+        break;
       case FIELD_GSV_AZIMUTH:
-        DecodeIntN(field, 3, &slot->azimuth, walk.end);
-        ++record->satelliteCount;
+        DecodeIntN(field, 3, &GsvGroupSlot(record, walk.index, &slotGroup)->azimuth, walk.end);
+        // Four groups fill the record.
+        if (++record->satelliteCount == GSV_MAX_SATELLITES) return record;
         break;
       default: break;
     }
-    if (record->satelliteCount == GSV_MAX_SATELLITES) break;
   }
   // Slots from satelliteCount on hold nothing, not even an uncounted group.
-  if (record->satelliteCount < GSV_MAX_SATELLITES)
-    std::memset(&record->satellite[record->satelliteCount], 0, sizeof(GsvSatellite));
+  std::memset(&record->satellite[record->satelliteCount], 0, sizeof(GsvSatellite));
   return record;
 }
