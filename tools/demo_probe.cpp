@@ -74,8 +74,8 @@ BOOL CALLBACK FindStatusWindow(HWND window, LPARAM found) {
   return TRUE;
 }
 
-// The panel is created one message after the main window, so both are
-// looked for until the deadline.
+// The panel is created one message after the main window, so the windows
+// are looked for until the deadline.
 bool FindDemo(Demo* demo, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   do {
@@ -85,10 +85,17 @@ bool FindDemo(Demo* demo, DWORD timeoutMs) {
     if (demo->main != nullptr) {
       for (HWND child = FindWindowExA(demo->main, nullptr, nullptr, nullptr); child != nullptr;
            child = FindWindowExA(demo->main, child, nullptr, nullptr)) {
-        if (GetDlgItem(child, IDC_PORT_LIST) != nullptr) demo->panel = child;
+        if (GetDlgItem(child, IDC_PORT_LIST) != nullptr && GetDlgItem(child, IDOK) != nullptr) {
+          demo->panel = child;
+        }
       }
       EnumWindows(FindStatusWindow, reinterpret_cast<LPARAM>(&demo->status));
-      if (demo->panel != nullptr && demo->status != nullptr) return true;
+      // The status line gets its first text once the panel is complete.
+      char status[64];
+      if (demo->panel != nullptr && demo->status != nullptr &&
+          ReadText(demo->status, status, sizeof status) && status[0] != '\0') {
+        return true;
+      }
     }
     Sleep(50);
   } while (GetTickCount() - start < timeoutMs);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Measures the demo end to end under Wine and Xvfb, on a virtual COM1 driven
 # by gps-sim at 4800 baud, and prints:
-#   - the demo's CPU (and the Wine server's) while it shows a 1 Hz fix, over
-#     10 s, as a share of one core;
+#   - the demo's CPU (and the Wine server's) over 10 s while stopped and
+#     while it shows a 1 Hz fix, as a share of one core;
 #   - the latency from gps-sim writing the last byte of a GGA sentence to the
 #     panel showing that sentence's UTC time (the first of the eleven fields
 #     the panel fills), over N sentences: median, p99, max.
@@ -40,27 +40,42 @@ cpu_seconds() {
   awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"
 }
 
-# Part 1: CPU over 10 s of the synthesized 1 Hz receiver.
-"$sim" --quiet "$ORVO_FAR1" &
-sim_pid=$!
+# The one process whose command line is this build's demo.
+demo_pid() {
+  local p
+  for p in $(pgrep -f "$demo_exe"); do
+    if tr '\0' ' ' <"/proc/$p/cmdline" | grep -q "^$demo_exe"; then echo "$p"; return 0; fi
+  done
+  return 1
+}
+
+# CPU of the demo and of the Wine server (which carries its window messages)
+# over 10 s.
+measure_cpu() {
+  local d0 s0 t0 d1 s1 t1
+  d0=$(cpu_seconds "$demo_unix_pid"); s0=$(cpu_seconds "$server_pid"); t0=$(date +%s.%N)
+  sleep 10
+  d1=$(cpu_seconds "$demo_unix_pid"); s1=$(cpu_seconds "$server_pid"); t1=$(date +%s.%N)
+  awk -v l="$1" -v d0="$d0" -v d1="$d1" -v s0="$s0" -v s1="$s1" -v t0="$t0" -v t1="$t1" 'BEGIN {
+    t = t1 - t0
+    printf "CPU over %.1f s, %s: demo %.2f%% of one core, wineserver %.2f%%\n",
+      t, l, 100 * (d1 - d0) / t, 100 * (s1 - s0) / t
+  }'
+}
+
+# Part 1: CPU while stopped, then while showing the synthesized receiver's
+# 1 Hz fix.
 LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe" &
 demo_pid=$!
+probe fields >/dev/null
+demo_unix_pid=$(demo_pid)
+server_pid=$(cat "$state/wineserver.pid")
+measure_cpu "stopped"
+"$sim" --quiet "$ORVO_FAR1" &
+sim_pid=$!
 probe start COM1 >/dev/null
 probe wait-fix 30 >/dev/null
-demo_unix_pid=$(pgrep -f 'orvogps-demo.exe' | head -n 1)
-server_pid=$(cat "$state/wineserver.pid")
-d0=$(cpu_seconds "$demo_unix_pid")
-s0=$(cpu_seconds "$server_pid")
-t0=$(date +%s.%N)
-sleep 10
-d1=$(cpu_seconds "$demo_unix_pid")
-s1=$(cpu_seconds "$server_pid")
-t1=$(date +%s.%N)
-awk -v d0="$d0" -v d1="$d1" -v s0="$s0" -v s1="$s1" -v t0="$t0" -v t1="$t1" 'BEGIN {
-  t = t1 - t0
-  printf "CPU over %.1f s showing a 1 Hz fix: demo %.2f%% of one core, wineserver %.2f%%\n",
-    t, 100 * (d1 - d0) / t, 100 * (s1 - s0) / t
-}'
+measure_cpu "showing a 1 Hz fix"
 probe stop >/dev/null
 kill "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
