@@ -36,4 +36,15 @@ function(orvo_add_gtest name)
   if(T_PROPERTIES)
     set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
   endif()
+  if(CMAKE_CROSSCOMPILING)
+    orvo_use_wine_prefix(${name})
+  endif()
+endfunction()
+
+# Runs a cross-built test in the prefix of the vnullmodem fixture
+# (tests/CMakeLists.txt), so that no test touches the user's own Wine prefix.
+function(orvo_use_wine_prefix name)
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "WINEPREFIX=${ORVO_VNM_STATE}/wineprefix;WINEDEBUG=-all"
+    FIXTURES_REQUIRED vnullmodem)
 endfunction()
