@@ -107,10 +107,26 @@ int32_t FramerChecksum2(int32_t status, int32_t byte) {
 uint8_t NmeaChecksum(const char* text, int32_t count) {
   uint64_t wide = 0;
   int32_t i = 0;
-  for (; i + 8 <= count; i += 8) {
+  for (; i + 16 <= count; i += 16) {
+    uint64_t first;
+    uint64_t second;
+    std::memcpy(&first, text + i, sizeof first);
+    std::memcpy(&second, text + i + 8, sizeof second);
+    wide ^= first ^ second;
+  }
+  if (i + 8 <= count) {
     uint64_t word;
     std::memcpy(&word, text + i, sizeof word);
     wide ^= word;
+    i += 8;
+  }
+  if (count >= 8 && i < count) {
+    // The last eight characters, less the leading ones already taken, which
+    // lie in the low bytes of the little-endian word.
+    uint64_t last;
+    std::memcpy(&last, text + count - 8, sizeof last);
+    wide ^= last >> (8 * (8 - (count - i)));
+    i = count;
   }
   wide ^= wide >> 32;
   wide ^= wide >> 16;

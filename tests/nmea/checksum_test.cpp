@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "nmea/nmea_internal.h"
 
@@ -40,6 +41,16 @@ TEST(checksum_test, every_length_and_alignment_matches_a_byte_by_byte_xor) {
     for (int32_t count = 0; count <= 520; ++count)
       ASSERT_EQ(NmeaChecksum(text + offset, count), ByteByByteXor(text + offset, count))
           << "offset " << offset << " count " << count;
+}
+
+// Each text in a buffer of exactly its length: a read past the count shows
+// under AddressSanitizer.
+TEST(checksum_test, reads_nothing_past_the_count) {
+  for (int32_t count = 1; count <= 40; ++count) {
+    std::vector<char> text(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) text[static_cast<size_t>(i)] = static_cast<char>(i * 37 + count);
+    ASSERT_EQ(NmeaChecksum(text.data(), count), ByteByByteXor(text.data(), count)) << "count " << count;
+  }
 }
 
 TEST(checksum_test, hex_pair_decoding) {
