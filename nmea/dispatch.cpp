@@ -40,17 +40,36 @@ constexpr bool RowsFollowTypes() {
 }
 static_assert(RowsFollowTypes(), "row i of the sentence table must name SentenceType i");
 
-// strncmp(formatter, row, 3) == 0 for a row of three non-NUL letters.
-bool SameFormatter(const char* formatter, const char* row) {
-  return formatter[0] == row[0] && formatter[1] == row[1] && formatter[2] == row[2];
+// Three characters as one number: equal numbers are strncmp(a, b, 3) == 0
+// for the table's formatters, which hold no NUL.
+constexpr uint32_t FormatterKey(const char* formatter) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(formatter[0])) |
+         static_cast<uint32_t>(static_cast<unsigned char>(formatter[1])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(formatter[2])) << 16;
 }
+
+// The keys of the table's rows, in its order.
+struct FormatterKeys {
+  uint32_t key[SENTENCE_TYPE_COUNT];
+};
+
+constexpr FormatterKeys TableKeys() {
+  FormatterKeys keys{};
+  for (int32_t i = 0; i < SENTENCE_TYPE_COUNT; ++i) keys.key[i] = FormatterKey(SENTENCE_TABLE[i].formatter);
+  return keys;
+}
+
+constexpr FormatterKeys SENTENCE_KEYS = TableKeys();
 
 }  // namespace
 
 int32_t LookupSentenceType(const char* formatter, SentenceType* type) {
-  for (const SentenceRow* row = SENTENCE_TABLE; row->formatter != nullptr; ++row) {
-    if (SameFormatter(formatter, row->formatter)) {
-      *type = row->type;
+  // No row holds a NUL, and nothing after one may be read.
+  if (formatter[0] == '\0' || formatter[1] == '\0') return 0;
+  const uint32_t key = FormatterKey(formatter);
+  for (int32_t i = 0; i < SENTENCE_TYPE_COUNT; ++i) {
+    if (SENTENCE_KEYS.key[i] == key) {
+      *type = SENTENCE_TABLE[i].type;
       return 1;
     }
   }

@@ -101,4 +101,19 @@ TEST(dispatch_test, lookup_stores_the_type_only_when_found) {
   }
 }
 
+// A formatter one letter away from a supported one, in each of the three
+// places, is not supported.
+TEST(dispatch_test, lookup_compares_all_three_letters) {
+  const char* const supported[] = {"GGA", "GSA", "GSV", "RMC", "GLL", "VTG"};
+  for (const char* name : supported) {
+    for (int place = 0; place < 3; ++place) {
+      char formatter[4] = {name[0], name[1], name[2], '\0'};
+      formatter[place] = 'X';
+      SentenceType type = -1;
+      EXPECT_EQ(LookupSentenceType(formatter, &type), 0) << formatter;
+      EXPECT_EQ(type, -1) << formatter;
+    }
+  }
+}
+
 }  // namespace
