@@ -197,6 +197,43 @@ TEST(position_parsers_test, vtg) {
   }
 }
 
+// Leading zeros move every separator through each place of an
+// eight-character block, and across blocks.
+TEST(position_parsers_test, fields_end_at_separators_in_any_place) {
+  for (size_t zeros = 0; zeros < 16; ++zeros) {
+    const std::string pad(zeros, '0');
+    const std::string sentence =
+        FramedSentence("GPVTG," + pad + "230.5,T,,M," + pad + "5.6,N," + pad + "10.4,K,A");
+    GpsContext* context = FreshContext();
+    FeedBytes(context, sentence + "\r\n");
+    ASSERT_EQ(gCallbackCalls.size(), 1u) << sentence;
+    const VtgRecord& r = context->vtg;
+    EXPECT_EQ(r.courseTrue, F(230.5)) << sentence;
+    EXPECT_EQ(r.courseTrueRef, 'T') << sentence;
+    EXPECT_EQ(r.courseMagnetic, 0.0f) << sentence;
+    EXPECT_EQ(r.courseMagneticRef, 'M') << sentence;
+    EXPECT_EQ(r.speedKnots, F(5.6)) << sentence;
+    EXPECT_EQ(r.speedKnotsUnit, 'N') << sentence;
+    EXPECT_EQ(r.speedKmh, F(10.4)) << sentence;
+    EXPECT_EQ(r.speedKmhUnit, 'K') << sentence;
+    EXPECT_EQ(r.modeIndicator, 'A') << sentence;
+  }
+}
+
+// The '*' in the last eight characters of the buffer still ends the last
+// field (the buffer is exactly as large, for AddressSanitizer).
+TEST(position_parsers_test, star_in_the_last_block_ends_the_walk) {
+  const std::string text = "$GPVTG,1,T,2,M,3,N," + std::string(485, '0') + "4,K,A*7F";
+  ASSERT_EQ(text.size(), static_cast<size_t>(GPS_SENTENCE_SIZE));
+  char* buffer = new char[GPS_SENTENCE_SIZE];
+  std::memcpy(buffer, text.data(), GPS_SENTENCE_SIZE);
+  const VtgRecord* r = GpsParseVTG(buffer);
+  EXPECT_EQ(r->speedKmh, F(4));
+  EXPECT_EQ(r->speedKmhUnit, 'K');
+  EXPECT_EQ(r->modeIndicator, 'A');
+  delete[] buffer;
+}
+
 TEST(position_parsers_test, each_parse_clears_the_whole_record) {
   GpsContext* context = Decode("$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76");
   FeedBytes(context, WithChecksum("GPGGA,,,,,W"));
