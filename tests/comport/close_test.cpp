@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "comport/comport.h"
 #include "far_end.h"
@@ -116,6 +117,139 @@ TEST(comport_close_test, many_open_close_cycles_while_data_flows_keep_the_handle
   talker.join();
   EXPECT_EQ(0, OrvoCOMClosePort(port));
   CloseHandle(cable);
+}
+
+TEST(comport_close_test, threads_end_before_dtr_drops_the_timeouts_return_and_the_device_closes) {
+  InstallFakeOs();
+  const COMMTIMEOUTS kDeviceOwn = {7, 3, 50, 2, 9};
+  ReportTimeouts(kDeviceOwn);
+  OrvoCOMInitPorts();
+  ComPort* port = OpenNear(RecordRx);
+  ASSERT_NE(nullptr, port);
+  const HANDLE device = port->hDevice;
+  const HANDLE reader = port->hReaderThread;
+  const HANDLE writer = port->hWriterThread;
+  int from = LoggedCallCount();
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+
+  std::vector<int> closing;  // log positions of the closing thread's calls
+  int lastThreadCall = -1;
+  for (int i = from; i < LoggedCallCount(); ++i) {
+    if (LoggedCallAt(i).role == Role::Opener) {
+      closing.push_back(i);
+    } else {
+      lastThreadCall = i;
+    }
+  }
+  ASSERT_GE(closing.size(), 6u);
+  size_t n = closing.size();
+  const LoggedCall& dtr = LoggedCallAt(closing[n - 4]);
+  const LoggedCall& timeouts = LoggedCallAt(closing[n - 3]);
+  const LoggedCall& purge = LoggedCallAt(closing[n - 2]);
+  const LoggedCall& close = LoggedCallAt(closing[n - 1]);
+  EXPECT_EQ(OsCall::EscapeCommFunction, dtr.call);
+  EXPECT_EQ(device, dtr.handle);
+  EXPECT_EQ(static_cast<uintptr_t>(CLRDTR), dtr.args[0]);
+  EXPECT_EQ(OsCall::SetCommTimeouts, timeouts.call);
+  EXPECT_EQ(device, timeouts.handle);
+  EXPECT_EQ(kDeviceOwn.ReadIntervalTimeout, timeouts.timeouts.ReadIntervalTimeout);
+  EXPECT_EQ(kDeviceOwn.ReadTotalTimeoutMultiplier, timeouts.timeouts.ReadTotalTimeoutMultiplier);
+  EXPECT_EQ(kDeviceOwn.ReadTotalTimeoutConstant, timeouts.timeouts.ReadTotalTimeoutConstant);
+  EXPECT_EQ(kDeviceOwn.WriteTotalTimeoutMultiplier, timeouts.timeouts.WriteTotalTimeoutMultiplier);
+  EXPECT_EQ(kDeviceOwn.WriteTotalTimeoutConstant, timeouts.timeouts.WriteTotalTimeoutConstant);
+  EXPECT_EQ(OsCall::PurgeComm, purge.call);
+  EXPECT_EQ(device, purge.handle);
+  EXPECT_EQ(15u, purge.args[0]);
+  EXPECT_EQ(OsCall::CloseHandle, close.call);
+  EXPECT_EQ(device, close.handle);
+
+  // Before DTR drops, both threads are done and their handles released, and
+  // the device has not been touched.
+  EXPECT_LT(lastThreadCall, closing[n - 4]);
+  bool readerReleased = false, writerReleased = false;
+  for (size_t i = 0; i + 4 < n; ++i) {
+    const LoggedCall& call = LoggedCallAt(closing[i]);
+    EXPECT_NE(device, call.handle) << "call " << i << " of the close";
+    if (call.call == OsCall::CloseHandle && call.handle == reader) readerReleased = true;
+    if (call.call == OsCall::CloseHandle && call.handle == writer) writerReleased = true;
+  }
+  EXPECT_TRUE(readerReleased);
+  EXPECT_TRUE(writerReleased);
+  RestoreRealOs();
+}
+
+TEST(comport_close_test, only_a_failed_closehandle_makes_the_result_1_and_the_slot_is_closed) {
+  InstallFakeOs();
+  OrvoCOMInitPorts();
+  ComPort* port = OpenNear(nullptr);
+  ASSERT_NE(nullptr, port);
+  FailCall(OsCall::EscapeCommFunction, Role::Opener, 2, ERROR_NOT_SUPPORTED);  // 1 raised DTR
+  FailCall(OsCall::SetCommTimeouts, Role::Opener, 2, ERROR_GEN_FAILURE);      // 1 was the open's
+  FailCall(OsCall::PurgeComm, Role::Opener, 1, ERROR_GEN_FAILURE);
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  EXPECT_EQ(2, RoleCallCount(OsCall::EscapeCommFunction, Role::Opener));
+  EXPECT_EQ(2, RoleCallCount(OsCall::SetCommTimeouts, Role::Opener));
+  EXPECT_EQ(1, RoleCallCount(OsCall::PurgeComm, Role::Opener));
+  RestoreRealOs();
+
+  InstallFakeOs();
+  port = OpenNear(nullptr);
+  ASSERT_NE(nullptr, port);
+  HANDLE device = port->hDevice;
+  FailCloseOf(device, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(1, OrvoCOMClosePort(port));
+  EXPECT_EQ(0, port->isOpen);
+  EXPECT_EQ(1, OrvoCOMClosePort(port));
+  RestoreRealOs();
+  EXPECT_TRUE(CloseHandle(device));  // the failed close left it open
+
+  port = OpenNear(nullptr);
+  ASSERT_NE(nullptr, port);
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+}
+
+TEST(comport_close_test, each_thread_makes_its_events_as_listed_and_closes_them_when_it_ends) {
+  InstallFakeOs();
+  OrvoCOMInitPorts();
+  static ComPort* port;
+  port = OpenNear(nullptr);
+  ASSERT_NE(nullptr, port);
+  ASSERT_TRUE(WaitUntil([] { return port->ghWriterEvent != nullptr; }, 5000));
+  HANDLE request = port->ghWriterEvent;
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+
+  std::vector<LoggedCall> made[3], closed[3];
+  for (int i = 0; i < LoggedCallCount(); ++i) {
+    const LoggedCall& call = LoggedCallAt(i);
+    int role = static_cast<int>(call.role);
+    if (call.call == OsCall::CreateEvent) made[role].push_back(call);
+    if (call.call == OsCall::CloseHandle) closed[role].push_back(call);
+  }
+  const int kReader = static_cast<int>(Role::Reader), kWriter = static_cast<int>(Role::Writer);
+  // args: security attributes, manual reset, initially signalled, name.
+  ASSERT_EQ(1u, made[kReader].size());
+  EXPECT_EQ(0u, made[kReader][0].args[0]);
+  EXPECT_EQ(1u, made[kReader][0].args[1]) << "the read event resets by hand";
+  EXPECT_EQ(0u, made[kReader][0].args[2]);
+  EXPECT_EQ(0u, made[kReader][0].args[3]);
+  ASSERT_EQ(2u, made[kWriter].size());
+  EXPECT_EQ(request, made[kWriter][0].handle) << "ghWriterEvent comes first";
+  EXPECT_EQ(0u, made[kWriter][0].args[1]) << "ghWriterEvent resets itself";
+  EXPECT_EQ(1u, made[kWriter][1].args[1]) << "the write-completion event resets by hand";
+  for (const LoggedCall& event : made[kWriter]) {
+    EXPECT_EQ(0u, event.args[0]);
+    EXPECT_EQ(0u, event.args[2]);
+    EXPECT_EQ(0u, event.args[3]);
+  }
+  ASSERT_EQ(1u, closed[kReader].size());
+  EXPECT_EQ(made[kReader][0].handle, closed[kReader][0].handle);
+  ASSERT_EQ(2u, closed[kWriter].size());
+  for (const LoggedCall& event : made[kWriter]) {
+    EXPECT_TRUE(event.handle == closed[kWriter][0].handle ||
+                event.handle == closed[kWriter][1].handle);
+  }
+  EXPECT_NE(closed[kWriter][0].handle, closed[kWriter][1].handle);
+  RestoreRealOs();
 }
 
 HWND gWindow;

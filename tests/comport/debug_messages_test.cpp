@@ -18,9 +18,9 @@ ComPort* gPort;
 // Opens pair 1's near end with one OS call failing, waits for the failure to
 // have happened, closes.  Exit code 0 when each step went as planned.
 int RunWithFailure(OsCall call, Role role, int nth, bool (*happened)(),
-                   void (*provoke)() = nullptr) {
+                   void (*provoke)() = nullptr, DWORD failure = ERROR_GEN_FAILURE) {
   InstallFakeOs();
-  FailCall(call, role, nth, ERROR_GEN_FAILURE);
+  FailCall(call, role, nth, failure);
   OrvoCOMInitPorts();
   RecorderReset();
   uint32_t error = 0;
@@ -72,6 +72,22 @@ int ReadCompletionFails() {
         FarWrite(cable, "x", 1);
         CloseHandle(cable);
       });
+}
+
+// A completed read reported as cancelled; the reader reads on.
+int ReadCompletionAborted() {
+  return RunWithFailure(
+      OsCall::GetOverlappedResult, Role::Reader, 1,
+      [] {
+        return RoleCallCount(OsCall::GetOverlappedResult, Role::Reader) >= 1 &&
+               RoleCallCount(OsCall::ReadFile, Role::Reader) >= 2;
+      },
+      [] {
+        HANDLE cable = FarOpen(kPair);
+        FarWrite(cable, "x", 1);
+        CloseHandle(cable);
+      },
+      ERROR_OPERATION_ABORTED);
 }
 
 int WriterWaitFails() {
@@ -147,6 +163,13 @@ TEST(comport_debug_messages_test, each_provoked_failure_sends_its_message_once_a
   }
 }
 
+TEST(comport_debug_messages_test, cancelled_read_and_close_send_nothing) {
+  Capture capture = CaptureScenario("read_completion_aborted");
+  ASSERT_TRUE(capture.finished);
+  EXPECT_EQ(0u, capture.exitCode);
+  for (const std::string& message : capture.messages) ADD_FAILURE() << "sent: " << message;
+}
+
 }  // namespace
 
 const Scenario kScenarios[] = {
@@ -159,5 +182,6 @@ const Scenario kScenarios[] = {
     {"writer_wait_fails", WriterWaitFails},
     {"write_fails_at_once", WriteFailsAtOnce},
     {"write_wait_fails", WriteWaitFails},
+    {"read_completion_aborted", ReadCompletionAborted},
 };
 const int kScenarioCount = sizeof kScenarios / sizeof kScenarios[0];

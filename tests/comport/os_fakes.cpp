@@ -1,6 +1,8 @@
 #include "os_fakes.h"
 
 #include <atomic>
+#include <cstring>
+#include <initializer_list>
 
 #include "comport/com_os.h"
 #include "comport/comport.h"
@@ -25,6 +27,35 @@ Failure gFailures[kMaxFailures];
 std::atomic<int> gFailureCount{0};
 
 thread_local Role tRole = Role::Opener;
+
+constexpr int kLogCapacity = 4096;
+LoggedCall gLog[kLogCapacity];
+std::atomic<int> gLogCount{0};
+
+void (*gEditState)(DCB*);
+bool gReportTimeouts;
+COMMTIMEOUTS gReportedTimeouts;
+std::atomic<HANDLE> gFailClose{nullptr};
+DWORD gFailCloseError;
+
+LoggedCall* Log(OsCall call, HANDLE handle, std::initializer_list<uintptr_t> args) {
+  int i = gLogCount.fetch_add(1);
+  if (i >= kLogCapacity) {
+    gLogCount.store(kLogCapacity);
+    static LoggedCall overflow;
+    return &overflow;
+  }
+  LoggedCall* entry = &gLog[i];
+  *entry = {};
+  entry->call = call;
+  entry->role = tRole;
+  entry->handle = handle;
+  int n = 0;
+  for (uintptr_t a : args) entry->args[n++] = a;
+  return entry;
+}
+
+uintptr_t Num(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
 HANDLE gGate;
 HANDLE gAtGate;
@@ -62,49 +93,83 @@ DWORD WINAPI RunAs(LPVOID slot) {
 
 HANDLE WINAPI FakeCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e,
                               DWORD f, HANDLE g) {
+  LoggedCall* entry = Log(OsCall::CreateFile, nullptr, {b, c, Num(d), e, f, Num(g)});
+  if (a) strncpy(entry->path, a, sizeof entry->path - 1);
   if (Enter(OsCall::CreateFile)) return INVALID_HANDLE_VALUE;
-  return kRealComOs.CreateFileA(a, b, c, d, e, f, g);
+  entry->handle = kRealComOs.CreateFileA(a, b, c, d, e, f, g);
+  return entry->handle;
 }
 BOOL WINAPI FakeGetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
-  return Enter(OsCall::GetCommTimeouts) ? FALSE : kRealComOs.GetCommTimeouts(h, t);
+  LoggedCall* entry = Log(OsCall::GetCommTimeouts, h, {Num(t)});
+  if (Enter(OsCall::GetCommTimeouts) || !kRealComOs.GetCommTimeouts(h, t)) return FALSE;
+  if (gReportTimeouts) *t = gReportedTimeouts;
+  entry->timeouts = *t;
+  return TRUE;
 }
 BOOL WINAPI FakeSetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
+  LoggedCall* entry = Log(OsCall::SetCommTimeouts, h, {Num(t)});
+  if (t) entry->timeouts = *t;
   return Enter(OsCall::SetCommTimeouts) ? FALSE : kRealComOs.SetCommTimeouts(h, t);
 }
 BOOL WINAPI FakeGetCommState(HANDLE h, LPDCB d) {
-  return Enter(OsCall::GetCommState) ? FALSE : kRealComOs.GetCommState(h, d);
+  LoggedCall* entry = Log(OsCall::GetCommState, h, {Num(d)});
+  if (Enter(OsCall::GetCommState) || !kRealComOs.GetCommState(h, d)) return FALSE;
+  if (gEditState) gEditState(d);
+  entry->dcb = *d;
+  return TRUE;
 }
 BOOL WINAPI FakeSetCommState(HANDLE h, LPDCB d) {
-  return Enter(OsCall::SetCommState) ? FALSE : kRealComOs.SetCommState(h, d);
+  LoggedCall* entry = Log(OsCall::SetCommState, h, {Num(d)});
+  if (d) entry->dcb = *d;
+  if (Enter(OsCall::SetCommState)) return FALSE;
+  return gEditState ? TRUE : kRealComOs.SetCommState(h, d);
 }
 BOOL WINAPI FakeSetupComm(HANDLE h, DWORD i, DWORD o) {
+  Log(OsCall::SetupComm, h, {i, o});
   return Enter(OsCall::SetupComm) ? FALSE : kRealComOs.SetupComm(h, i, o);
 }
 BOOL WINAPI FakeEscapeCommFunction(HANDLE h, DWORD f) {
+  Log(OsCall::EscapeCommFunction, h, {f});
   return Enter(OsCall::EscapeCommFunction) ? FALSE : kRealComOs.EscapeCommFunction(h, f);
 }
 BOOL WINAPI FakePurgeComm(HANDLE h, DWORD f) {
+  Log(OsCall::PurgeComm, h, {f});
   return Enter(OsCall::PurgeComm) ? FALSE : kRealComOs.PurgeComm(h, f);
 }
 BOOL WINAPI FakeCloseHandle(HANDLE h) {
-  return Enter(OsCall::CloseHandle) ? FALSE : kRealComOs.CloseHandle(h);
+  Log(OsCall::CloseHandle, h, {});
+  if (Enter(OsCall::CloseHandle)) return FALSE;
+  if (h && gFailClose.load() == h) {
+    SetLastError(gFailCloseError);
+    return FALSE;
+  }
+  return kRealComOs.CloseHandle(h);
 }
 HANDLE WINAPI FakeCreateEventA(LPSECURITY_ATTRIBUTES a, BOOL m, BOOL s, LPCSTR n) {
-  return Enter(OsCall::CreateEvent) ? nullptr : kRealComOs.CreateEventA(a, m, s, n);
+  LoggedCall* entry = Log(OsCall::CreateEvent, nullptr,
+                          {Num(a), static_cast<uintptr_t>(m), static_cast<uintptr_t>(s), Num(n)});
+  if (Enter(OsCall::CreateEvent)) return nullptr;
+  entry->handle = kRealComOs.CreateEventA(a, m, s, n);
+  return entry->handle;
 }
 HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES a, SIZE_T s, LPTHREAD_START_ROUTINE proc,
                                LPVOID arg, DWORD f, LPDWORD id) {
+  LoggedCall* entry = Log(OsCall::CreateThread, nullptr,
+                          {Num(a), s, reinterpret_cast<uintptr_t>(proc), Num(arg), f, Num(id)});
   if (Enter(OsCall::CreateThread)) return nullptr;
   Role role = proc == ReaderAndStatusProc ? Role::Reader : Role::Writer;
   Trampoline* t = &gTrampolines[static_cast<int>(role)];
   t->proc = proc;
   t->arg = arg;
-  return kRealComOs.CreateThread(a, s, RunAs, t, f, id);
+  entry->handle = kRealComOs.CreateThread(a, s, RunAs, t, f, id);
+  return entry->handle;
 }
 BOOL WINAPI FakeReadFile(HANDLE h, LPVOID b, DWORD n, LPDWORD r, LPOVERLAPPED o) {
+  Log(OsCall::ReadFile, h, {Num(b), n, Num(r), Num(o)});
   return Enter(OsCall::ReadFile) ? FALSE : kRealComOs.ReadFile(h, b, n, r, o);
 }
 BOOL WINAPI FakeWriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED o) {
+  Log(OsCall::WriteFile, h, {Num(b), n, Num(w), Num(o)});
   if (Enter(OsCall::WriteFile)) return FALSE;
   if (gGate && !gGateUsed.exchange(true)) {
     SetEvent(gAtGate);
@@ -113,9 +178,11 @@ BOOL WINAPI FakeWriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED 
   return kRealComOs.WriteFile(h, b, n, w, o);
 }
 BOOL WINAPI FakeGetOverlappedResult(HANDLE h, LPOVERLAPPED o, LPDWORD n, BOOL wait) {
+  Log(OsCall::GetOverlappedResult, h, {Num(o), Num(n), static_cast<uintptr_t>(wait)});
   return Enter(OsCall::GetOverlappedResult) ? FALSE : kRealComOs.GetOverlappedResult(h, o, n, wait);
 }
 DWORD WINAPI FakeWaitForMultipleObjects(DWORD n, const HANDLE* h, BOOL all, DWORD ms) {
+  Log(OsCall::WaitForMultipleObjects, nullptr, {n, Num(h), static_cast<uintptr_t>(all), ms});
   return Enter(OsCall::WaitForMultipleObjects) ? WAIT_FAILED
                                                 : kRealComOs.WaitForMultipleObjects(n, h, all, ms);
 }
@@ -133,6 +200,10 @@ void ResetState() {
     for (int r = 0; r < kRoles; ++r) gRoleCounts[c][r] = 0;
   }
   gFailureCount = 0;
+  gLogCount = 0;
+  gEditState = nullptr;
+  gReportTimeouts = false;
+  gFailClose = nullptr;
 }
 
 }  // namespace
@@ -194,4 +265,20 @@ void OpenWriteGate() {
 
 bool WaitWriterAtGate(DWORD deadlineMs) {
   return gAtGate && WaitForSingleObject(gAtGate, deadlineMs) == WAIT_OBJECT_0;
+}
+
+int LoggedCallCount() { return gLogCount.load(); }
+
+const LoggedCall& LoggedCallAt(int i) { return gLog[i]; }
+
+void EditReportedState(void (*edit)(DCB*)) { gEditState = edit; }
+
+void ReportTimeouts(const COMMTIMEOUTS& timeouts) {
+  gReportedTimeouts = timeouts;
+  gReportTimeouts = true;
+}
+
+void FailCloseOf(HANDLE handle, DWORD error) {
+  gFailCloseError = error;
+  gFailClose = handle;
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 enum class OsCall {
   CreateFile,
   GetCommTimeouts,
@@ -40,6 +42,29 @@ int TotalCallCount();
 void FailCall(OsCall call, Role role, int nth, DWORD error);
 // Every call of that kind made by that role fails with error, from the nth on.
 void FailCallsFrom(OsCall call, Role role, int nth, DWORD error);
+
+// What one call was given, in the order of all logged calls of every role.
+struct LoggedCall {
+  OsCall call;
+  Role role;
+  HANDLE handle;          // the handle it acted on, or the one it made
+  uintptr_t args[6];      // its other arguments, in order, as numbers
+  char path[32];          // CreateFileA: the name
+  COMMTIMEOUTS timeouts;  // Get/SetCommTimeouts: what was read or applied
+  DCB dcb;                // Get/SetCommState: what was read or applied
+};
+// The calls logged since InstallFakeOs; the log keeps the first 4096.
+int LoggedCallCount();
+const LoggedCall& LoggedCallAt(int i);
+
+// GetCommState passes what the device reported through edit, and
+// SetCommState then only logs what it is given: the device does not see a
+// state made up for a test.
+void EditReportedState(void (*edit)(DCB*));
+// GetCommTimeouts reports these instead of the device's own.
+void ReportTimeouts(const COMMTIMEOUTS& timeouts);
+// CloseHandle of this handle fails with error, leaving it open.
+void FailCloseOf(HANDLE handle, DWORD error);
 
 // The writer's first WriteFile waits until OpenWriteGate: the writer then
 // holds one entry, so the queue can be filled behind it.
