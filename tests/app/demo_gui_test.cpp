@@ -1,6 +1,7 @@
 // Drives the real demo program: starts orvogps-demo.exe, finds its windows by
 // class and control id, clicks with BM_CLICK, reads texts with WM_GETTEXT and
-// plays the receiver on the far end of the virtual COM1 (COM11).
+// what it paints from Wine's drawn desktop, and plays the receiver on the far
+// end of the virtual COM1 (COM11).
 //
 //   demo_gui_test.exe <path of orvogps-demo.exe> [gtest options]
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -156,6 +158,79 @@ struct Receiver {
     if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
   }
 };
+
+// What the screen shows in a window's client area, read back from Wine's
+// drawn desktop.  Pixels are 0xRRGGBB, top row first.
+struct Screenshot {
+  LONG width = 0;
+  LONG height = 0;
+  std::vector<uint32_t> pixels;
+
+  uint32_t At(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+
+Screenshot ClientShot(HWND window) {
+  Screenshot shot;
+  RECT client{};
+  POINT corner{0, 0};
+  if (!GetClientRect(window, &client) || !ClientToScreen(window, &corner)) return shot;
+  shot.width = client.right;
+  shot.height = client.bottom;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = shot.width;
+  info.bmiHeader.biHeight = -shot.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (memory && bitmap) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, corner.x, corner.y, SRCCOPY)) {
+      GdiFlush();
+      const uint32_t* first = static_cast<const uint32_t*>(bits);
+      shot.pixels.assign(first, first + shot.width * shot.height);
+    }
+    SelectObject(memory, old);
+  }
+  if (bitmap) DeleteObject(bitmap);
+  if (memory) DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  if (shot.pixels.empty()) shot.width = shot.height = 0;
+  return shot;
+}
+
+uint32_t Rgb(COLORREF colour) {
+  return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+constexpr uint32_t STATUS_INK = 0x5F5F5F;
+constexpr LONG INDICATOR_LEFT = 304;
+
+// The first and last client columns of the status strip, left of the
+// indicator, where the text colour shows; -1 for both when none does.
+struct Ink {
+  LONG first;
+  LONG last;
+};
+
+Ink StatusInk(HWND statusWindow) {
+  Screenshot shot = ClientShot(statusWindow);
+  LONG first = -1;
+  LONG last = -1;
+  for (LONG x = 0; x < std::min(shot.width, INDICATOR_LEFT); ++x) {
+    for (LONG y = 0; y < shot.height; ++y) {
+      if (shot.At(x, y) != STATUS_INK) continue;
+      if (first < 0) first = x;
+      last = x;
+      break;
+    }
+  }
+  return {first, last};
+}
 
 struct FindContext {
   DWORD processId;
@@ -349,13 +424,59 @@ TEST_F(demo_gui_test, startup) {
   EXPECT_EQ(Send(indicator, STM_GETIMAGE, IMAGE_BITMAP), 0);
 }
 
+TEST_F(demo_gui_test, startup_window_styles_and_classes) {
+  // Asked for with WS_SYSMENU alone: a caption and system menu, no sizing
+  // border, no minimise or maximise box.
+  LONG style = GetWindowLongA(mainWindow, GWL_STYLE);
+  EXPECT_EQ(style & (WS_SYSMENU | WS_CAPTION), WS_SYSMENU | WS_CAPTION);
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP | WS_CHILD), 0);
+  EXPECT_EQ(GetClassLongA(mainWindow, GCL_STYLE), static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW));
+  EXPECT_EQ(GetWindowLongA(statusWindow, GWL_STYLE) & ~WS_CLIPSIBLINGS, 0x90400000);
+  EXPECT_EQ(GetClassLongA(statusWindow, GCL_STYLE), 0u);
+  EXPECT_EQ(GetWindow(statusWindow, GW_OWNER), mainWindow);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(GetWindowLongA(toolbar[i], GWL_STYLE), 0x50000080) << "button " << i;
+  }
+  EXPECT_EQ(GetWindowLongA(indicator, GWL_STYLE), 0x5000000E);
+  RECT r = Rect(indicator);
+  POINT corner = {r.left, r.top};
+  ScreenToClient(statusWindow, &corner);
+  EXPECT_EQ(corner.x, INDICATOR_LEFT);
+  EXPECT_EQ(corner.y, 0);
+  EXPECT_EQ(r.right - r.left, 30);
+  EXPECT_EQ(r.bottom - r.top, 18);
+
+  // Each class paints its own background brush.
+  Screenshot main = ClientShot(mainWindow);
+  ASSERT_GT(main.width, 0) << "the screen cannot be read";
+  EXPECT_EQ(main.At(main.width - 3, main.height - 3), Rgb(GetSysColor(COLOR_APPWORKSPACE)));
+  Screenshot strip = ClientShot(statusWindow);
+  ASSERT_GT(strip.width, 0);
+  EXPECT_EQ(strip.At(INDICATOR_LEFT - 4, strip.height / 2), Rgb(GetSysColor(COLOR_MENU)));
+
+  // The status text is drawn in dark grey, 3 pixels in from the left.
+  Ink ink;
+  ASSERT_TRUE(PollUntil([&] { return (ink = StatusInk(statusWindow)).first >= 0; }))
+      << "no status text on screen";
+  EXPECT_GE(ink.first, 3);
+  EXPECT_LT(ink.first, 8);
+}
+
 TEST_F(demo_gui_test, missing_port) {
+  Ink closedInk;
+  ASSERT_TRUE(PollUntil([&] { return (closedInk = StatusInk(statusWindow)).first >= 0; }));
   SelectPort(4);  // COM5: no such device
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kFailed)) << Status();
   EXPECT_EQ(Text(goButton), "GO");
   EXPECT_EQ(Fields(), kBlankTexts);
   EXPECT_EQ(Send(indicator, STM_GETIMAGE, IMAGE_BITMAP), 0);
+  // The 30-character text is painted further right than the closed one.
+  Ink failedInk;
+  ASSERT_TRUE(PollUntil([&] {
+    failedInk = StatusInk(statusWindow);
+    return failedInk.last > closedInk.last + 20;
+  })) << failedInk.last << " after " << closedInk.last;
 
   // GO again retries, here on a port that exists.
   SelectPort(0);
@@ -363,6 +484,12 @@ TEST_F(demo_gui_test, missing_port) {
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kAcquiring)) << Status();
   EXPECT_EQ(Text(goButton), "STOP");
+  // The shorter text leaves no trace of the longer one on screen.
+  Ink acquiringInk;
+  EXPECT_TRUE(PollUntil([&] {
+    acquiringInk = StatusInk(statusWindow);
+    return acquiringInk.first >= 0 && acquiringInk.last < failedInk.last - 20;
+  })) << acquiringInk.last << " after " << failedInk.last;
 }
 
 TEST_F(demo_gui_test, acquisition) {
@@ -477,6 +604,34 @@ TEST_F(demo_gui_test, about) {
                       "lattitude, longitude, altitude and UTC time\r\n\r\n"),
             std::string::npos)
       << text;
+  // Fourteen lines, the last without a line end, all inside the field.
+  size_t lineEnds = 0;
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
+    ++lineEnds;
+  }
+  EXPECT_EQ(lineEnds, 13u);
+  EXPECT_NE(text.substr(text.size() - 2), "\r\n");
+  HWND edit = GetDlgItem(about, IDC_ABOUT_TEXT);
+  ASSERT_EQ(Send(edit, EM_GETLINECOUNT), 14);
+  EXPECT_EQ(Send(edit, EM_GETFIRSTVISIBLELINE), 0);
+  RECT field{};
+  GetClientRect(edit, &field);
+  LRESULT secondLine = Send(edit, EM_POSFROMCHAR, Send(edit, EM_LINEINDEX, 1));
+  LONG lineHeight = static_cast<short>(HIWORD(secondLine));
+  ASSERT_GT(lineHeight, 0);
+  for (int line = 0; line < 14; ++line) {
+    LRESULT start = Send(edit, EM_LINEINDEX, line);
+    LRESULT length = Send(edit, EM_LINELENGTH, start);
+    if (length == 0) continue;
+    // The end of the last line has no position of its own: its last
+    // character, plus a line height as a generous character width.
+    bool last = line == 13;
+    LRESULT end = Send(edit, EM_POSFROMCHAR, start + length - (last ? 1 : 0));
+    LONG right = static_cast<short>(LOWORD(end)) + (last ? lineHeight : 0);
+    LONG bottom = static_cast<short>(HIWORD(end)) + lineHeight;
+    EXPECT_LE(right, field.right) << "line " << line + 1;
+    EXPECT_LE(bottom, field.bottom) << "line " << line + 1;
+  }
 
   // A second press makes no second box.
   Click(toolbar[2]);
@@ -521,12 +676,19 @@ TEST_F(demo_gui_test, close_while_acquiring) {
 TEST_F(demo_gui_test, indicator) {
   StartOnCom1();
   receiver.StartRepeating(Sentence(kMunichGga));
-  // Collect the sequence of images the control shows for a few seconds.
+  // Collect the sequence of images the control shows for a few seconds, and
+  // the colour at the centre of the dot as each was last seen on screen.
   std::vector<LRESULT> shown;
+  std::vector<uint32_t> centre;
   ULONGLONG end = GetTickCount64() + 3600;
   while (GetTickCount64() < end) {
     LRESULT image = Send(indicator, STM_GETIMAGE, IMAGE_BITMAP);
-    if (shown.empty() || shown.back() != image) shown.push_back(image);
+    if (shown.empty() || shown.back() != image) {
+      shown.push_back(image);
+      centre.push_back(0);
+    }
+    Screenshot shot = ClientShot(indicator);
+    if (shot.width > 10 && shot.height > 6) centre.back() = shot.At(10, 6);
     WaitServingMessages(nullptr, POLL_MS);
   }
   // Empty for the first second, then lit, dark, lit.
@@ -536,6 +698,8 @@ TEST_F(demo_gui_test, indicator) {
   EXPECT_NE(shown[2], 0);
   EXPECT_NE(shown[1], shown[2]);
   EXPECT_EQ(shown[3], shown[1]);
+  EXPECT_EQ(centre[1], 0xFF0000u) << "the first image is the red dot";
+  EXPECT_EQ(centre[2], 0xC0C0C0u) << "the second is plain light grey";
 
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kClosed));
