@@ -111,6 +111,45 @@ TEST(comport_reader_test, reader_without_its_event_ends_and_the_port_stays_open)
   CloseHandle(cable);
 }
 
+TEST(comport_reader_test, each_read_asks_for_2048_bytes_and_each_entry_is_one_whole_write) {
+  InstallFakeOs();
+  OrvoCOMInitPorts();
+  RecorderReset();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  ComPort* port = nullptr;
+  uint32_t error = 0;
+  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
+                               RecordRx, &error));
+  ASSERT_TRUE(FarWrite(cable, "abc", 3));
+  ASSERT_TRUE(WaitUntil([] { return RecordedSize() >= 3; }, 5000));
+  std::vector<unsigned char> entry = Pattern(1500);
+  ASSERT_EQ(TX_QUEUED, TxQueuePut(port, entry.data(), 1500));
+  std::vector<unsigned char> back(1500);
+  EXPECT_EQ(1500u, FarRead(cable, back.data(), 1500, 5000));
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  int reads = 0, writes = 0;
+  for (int i = 0; i < LoggedCallCount(); ++i) {
+    const LoggedCall& call = LoggedCallAt(i);
+    if (call.call == OsCall::ReadFile) {
+      ++reads;
+      EXPECT_EQ(port->hDevice, call.handle);
+      EXPECT_EQ(2048u, call.args[1]) << "read " << reads;
+      EXPECT_NE(0u, call.args[3]) << "read " << reads << " is overlapped";
+    }
+    if (call.call == OsCall::WriteFile) {
+      ++writes;
+      EXPECT_EQ(port->hDevice, call.handle);
+      EXPECT_EQ(1500u, call.args[1]);
+      EXPECT_NE(0u, call.args[3]) << "the write is overlapped";
+    }
+  }
+  EXPECT_GE(reads, 2);
+  EXPECT_EQ(1, writes);
+  RestoreRealOs();
+  CloseHandle(cable);
+}
+
 TEST(comport_reader_test, reads_that_fail_at_once_are_paced_and_the_pause_ends_at_close) {
   InstallFakeOs();
   FailCallsFrom(OsCall::ReadFile, Role::Reader, 1, ERROR_ACCESS_DENIED);
