@@ -241,6 +241,21 @@ TEST(resources_test, about_box_template) {
   });
 }
 
+// The standard 16-colour palette in its usual order, as RGB.
+void ExpectStandardPalette(const uint8_t* palette, int id) {
+  const uint8_t standard[16][3] = {
+      {0, 0, 0},       {128, 0, 0},     {0, 128, 0},   {128, 128, 0},
+      {0, 0, 128},     {128, 0, 128},   {0, 128, 128}, {192, 192, 192},
+      {128, 128, 128}, {255, 0, 0},     {0, 255, 0},   {255, 255, 0},
+      {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
+  for (int i = 0; i < 16; ++i) {
+    const uint8_t* quad = palette + i * 4;  // blue, green, red, reserved
+    EXPECT_EQ(quad[2], standard[i][0]) << "resource " << id << " colour " << i;
+    EXPECT_EQ(quad[1], standard[i][1]) << "resource " << id << " colour " << i;
+    EXPECT_EQ(quad[0], standard[i][2]) << "resource " << id << " colour " << i;
+  }
+}
+
 TEST(resources_test, bitmaps_are_16_colour_at_their_sizes) {
   struct Case {
     int id;
@@ -260,8 +275,9 @@ TEST(resources_test, bitmaps_are_16_colour_at_their_sizes) {
     EXPECT_EQ(header.biHeight, c.height) << c.id;
     EXPECT_EQ(header.biBitCount, 4) << c.id;
     EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB)) << c.id;
-    // Light grey ground: the first pixel of the bottom row is palette entry 7.
     const uint8_t* palette = data + header.biSize;
+    ExpectStandardPalette(palette, c.id);
+    // Light grey ground: the first pixel of the bottom row is palette entry 7.
     const uint8_t* pixels = palette + 16 * 4;
     int index = pixels[0] >> 4;
     EXPECT_EQ(palette[index * 4 + 0], 192) << c.id;
@@ -293,6 +309,7 @@ TEST(resources_test, icon_group_holds_one_opaque_16_colour_16x16_image) {
   EXPECT_EQ(header.biWidth, 16);
   EXPECT_EQ(header.biHeight, 32);
   EXPECT_EQ(header.biBitCount, 4);
+  ExpectStandardPalette(image + header.biSize, imageId);
   const uint8_t* mask = image + header.biSize + 16 * 4 + 16 * 8;
   ASSERT_EQ(header.biSize + 16 * 4 + 16 * 8 + 16 * 4, size);
   for (int i = 0; i < 16 * 4; ++i) EXPECT_EQ(mask[i], 0) << "transparent mask byte " << i;
