@@ -19,6 +19,9 @@ constexpr int32_t GPS_FLOW_CONTROL = 1;
 static ComPort* gReceiverPort;
 
 int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contextOut) {
+  // Without somewhere to put the context the caller could never close the
+  // port: refuse before anything is opened or cleared.
+  if (contextOut == nullptr) return 1;
   (void)OrvoCOMClosePort(gReceiverPort);  // 1 when it is closed already: nothing to do
   gReceiverPort = nullptr;
   GpsContext* context = GpsContextInit(callback);

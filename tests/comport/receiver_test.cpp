@@ -52,6 +52,14 @@ TEST(receiver_open_test, bad_index_or_missing_port_gives_1_and_leaves_the_contex
   }
 }
 
+TEST(receiver_open_test, null_context_variable_gives_1_and_opens_nothing) {
+  EXPECT_EQ(1, OrvoGPSOpen(kPair - 1, Keep, nullptr));
+  EXPECT_EQ(0, OrvoCOMGetPort(kPair - 1)->isOpen);
+  GpsContext* context = nullptr;
+  ASSERT_EQ(0, OrvoGPSOpen(kPair - 1, Keep, &context));
+  EXPECT_EQ(0, OrvoGPSClose(context));
+}
+
 TEST(receiver_open_test, failed_open_names_the_code_and_error_in_the_debug_output) {
   struct {
     const char* scenario;
