@@ -26,15 +26,15 @@ build() {
 tools/install-deps.sh || exit 1
 
 stage "native build" build native
-stage "native tests" ctest --preset native
+stage "native tests" ctest --preset native --no-label-summary
 stage "sanitizer build" build native-sanitize
-stage "sanitizer tests" ctest --preset native-sanitize
+stage "sanitizer tests" ctest --preset native-sanitize --no-label-summary
 stage "fuzz 30 s" tools/run-fuzz.sh 30 build/fuzz
 stage "windows build" build windows
 if [ ${#failed[@]} -gt 0 ]; then
   echo "==== failed before the Windows tests: ${failed[*]}"
 fi
-stage "windows tests (Wine)" ctest --preset windows
+stage "windows tests (Wine)" ctest --preset windows --no-label-summary
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
