@@ -214,18 +214,19 @@ int64_t UnixNanoseconds() {
   return (ticks - 116444736000000000LL) * 100;
 }
 
-// Prints "<unix ns> <UTC time field>" each time a new UTC time appears: the
-// time is the first of the eleven fields the panel fills for a fix.
+// Prints "<unix ns> <HDOP field>" each time the HDOP field changes: it is
+// the last of the eleven fields the panel fills for a fix, so the fix is then
+// on screen whole.
 int Watch(const Demo& demo, int count) {
-  HWND timeField = GetDlgItem(demo.panel, IDC_UTC_TIME);
+  HWND hdopField = GetDlgItem(demo.panel, IDC_HDOP);
   char last[64] = "";
-  ReadText(timeField, last, sizeof last);
+  ReadText(hdopField, last, sizeof last);
   // Tells a script that it may start the receiver now.
   std::printf("# watching\n");
   std::fflush(stdout);
   for (int seen = 0; seen < count;) {
     char now[64];
-    if (!ReadText(timeField, now, sizeof now)) return Fail("the demo does not answer");
+    if (!ReadText(hdopField, now, sizeof now)) return Fail("the demo does not answer");
     if (now[0] != '\0' && std::strcmp(now, last) != 0) {
       std::printf("%lld %s\n", static_cast<long long>(UnixNanoseconds()), now);
       std::fflush(stdout);
@@ -257,7 +258,7 @@ int Usage(FILE* out, int status) {
       "  fields             print the eleven panel fields and the status line\n"
       "  stop               press STOP, wait for GO\n"
       "  quit               close the main window and wait for the demo to end\n"
-      "  watch N            print '<unix ns> <UTC time>' for the next N new fixes\n"
+      "  watch N            print '<unix ns> <HDOP>' for the next N changes of HDOP\n"
       "--desktop NAME       the Wine desktop the demo runs in (explorer /desktop=NAME)\n"
       "Exit status 0 on success, 1 on failure (reason on standard error), 2 for usage.\n",
       out);

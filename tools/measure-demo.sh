@@ -4,8 +4,8 @@
 #   - the demo's CPU (and the Wine server's) over 10 s while stopped and
 #     while it shows a 1 Hz fix, as a share of one core;
 #   - the latency from gps-sim writing the last byte of a GGA sentence to the
-#     panel showing that sentence's UTC time (the first of the eleven fields
-#     the panel fills), over N sentences: median, p99, max.
+#     panel showing that sentence's HDOP (the last of the eleven fields the
+#     panel fills), over N sentences: median, p99, max.
 #   tools/measure-demo.sh [N]      (default 100; needs ./demo.sh's builds)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -80,13 +80,13 @@ probe stop >/dev/null
 kill "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
 
-# Part 2: latency.  GGA sentences with distinct times, four a second at
-# 4800 baud (72 bytes take 150 ms on the line).
+# Part 2: latency.  GGA sentences with distinct times and distinct HDOPs,
+# four a second at 4800 baud (72 bytes take 150 ms on the line).
 gga="$state/latency-gga.nmea"
 : >"$gga"
 for ((i = 0; i < count + 5; i++)); do
-  printf -v body 'GPGGA,%02d%02d%02d.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,' \
-    $((12 + i / 3600)) $((i / 60 % 60)) $((i % 60))
+  printf -v body 'GPGGA,%02d%02d%02d.00,4807.0380,N,01131.0000,E,1,08,%d.%02d,545.4,M,46.9,M,,' \
+    $((12 + i / 3600)) $((i / 60 % 60)) $((i % 60)) $((1 + i / 100)) $((i % 100))
   sum=0
   for ((j = 0; j < ${#body}; j++)); do
     printf -v code '%d' "'${body:j:1}"
@@ -110,11 +110,17 @@ wait "$watch_pid"
 kill "$sim_pid" 2>/dev/null || true
 probe stop >/dev/null
 
-# Join on the time: "hhmmss" in the sentence, "hh:mm:ss.00" on screen.
+# Join on the HDOP: "1.05" in the sentence ("1.050000" on screen) is
+# sentence 5.  The timestamp log holds each sentence's first 20 characters,
+# which give its time: hhmmss counts the sentences too.
 awk '
-  FNR == NR { split($3, f, ","); t = substr(f[2], 1, 6); sent[t] = $1; next }
+  FNR == NR {
+    split($3, f, ","); t = substr(f[2], 1, 6)
+    n = substr(t, 1, 2) * 3600 + substr(t, 3, 2) * 60 + substr(t, 5, 2) - 12 * 3600
+    sent[n] = $1; next
+  }
   /^#/ { next }
-  { t = $2; gsub(/[:.]/, "", t); t = substr(t, 1, 6); if (t in sent) print ($1 - sent[t]) / 1e6 }
+  { n = int($2 * 100 + 0.5) - 100; if (n in sent) print ($1 - sent[n]) / 1e6 }
 ' "$stamps" "$shown" | sort -n >"$state/latency-ms.txt"
 n=$(wc -l <"$state/latency-ms.txt")
 [ "$n" -gt 0 ] || { echo "$0: no sentence was matched" >&2; exit 1; }
@@ -122,7 +128,7 @@ awk -v n="$n" '
   { v[NR] = $1 }
   END {
     p99 = int(0.99 * n + 0.999); if (p99 < 1) p99 = 1
-    printf "latency over %d GGA sentences, last byte written to time shown: median %.2f ms, p99 %.2f ms, max %.2f ms\n",
+    printf "latency over %d GGA sentences, last byte written to the fix shown whole: median %.2f ms, p99 %.2f ms, max %.2f ms\n",
       n, (n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2), v[p99], v[n]
   }' "$state/latency-ms.txt"
 probe quit >/dev/null
