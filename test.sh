@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: installs the packages, builds the
-# native, sanitizer, fuzz and Windows (mingw-w64) builds, runs their tests
-# (the Windows ones under Wine, with virtual serial ports and a virtual
-# display that the tests start and stop themselves) and ends on ctest's
-# summary of the Windows run.
+# native, sanitizer, fuzz and Windows (mingw-w64) builds, runs their tests,
+# checks that nmea-decode decodes every capture byte for byte alike natively
+# and under Wine, and runs the Windows tests under Wine (with virtual serial
+# ports and a virtual display that the tests start and stop themselves),
+# ending on ctest's summary of the Windows run.
 set -uo pipefail
 cd "$(dirname "$0")"
 
@@ -31,6 +32,8 @@ stage "sanitizer build" build native-sanitize
 stage "sanitizer tests" ctest --preset native-sanitize --no-label-summary
 stage "fuzz 30 s" tools/run-fuzz.sh 30 build/fuzz
 stage "windows build" build windows
+stage "nmea-decode alike natively and under Wine" \
+  env WINEPREFIX="$PWD/build/windows/vnullmodem/wineprefix" tools/compare-decode.sh build/native build/windows
 if [ ${#failed[@]} -gt 0 ]; then
   echo "==== failed before the Windows tests: ${failed[*]}"
 fi
