@@ -24,6 +24,17 @@ build() {
   cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs"
 }
 
+# nmea-decode over every capture, natively and under Wine in the Windows
+# tests' prefix.
+decode_alike() {
+  local state=build/windows/vnullmodem status
+  tools/vnullmodem.sh up "$state" || return 1
+  tools/vnullmodem.sh run "$state" -- tools/compare-decode.sh build/native build/windows
+  status=$?
+  tools/vnullmodem.sh down "$state"
+  return $status
+}
+
 tools/install-deps.sh || exit 1
 
 stage "native build" build native
@@ -32,8 +43,7 @@ stage "sanitizer build" build native-sanitize
 stage "sanitizer tests" ctest --preset native-sanitize --no-label-summary
 stage "fuzz 30 s" tools/run-fuzz.sh 30 build/fuzz
 stage "windows build" build windows
-stage "nmea-decode alike natively and under Wine" \
-  env WINEPREFIX="$PWD/build/windows/vnullmodem/wineprefix" tools/compare-decode.sh build/native build/windows
+stage "nmea-decode alike natively and under Wine" decode_alike
 if [ ${#failed[@]} -gt 0 ]; then
   echo "==== failed before the Windows tests: ${failed[*]}"
 fi
