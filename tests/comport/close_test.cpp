@@ -16,14 +16,6 @@ namespace {
 
 constexpr int kPair = 1;
 
-ComPort* OpenNear(RxHandler handler) {
-  ComPort* port = nullptr;
-  uint32_t error = 0;
-  int32_t code = OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
-                                 handler, &error);
-  return code == 0 ? port : nullptr;
-}
-
 DWORD HandleCount() {
   DWORD count = 0;
   GetProcessHandleCount(GetCurrentProcess(), &count);
@@ -32,7 +24,7 @@ DWORD HandleCount() {
 
 TEST(comport_close_test, closing_twice_gives_0_then_1_and_nothing_open_makes_no_os_call) {
   OrvoCOMInitPorts();
-  ComPort* port = OpenNear(nullptr);
+  ComPort* port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   EXPECT_EQ(0, OrvoCOMClosePort(port));
   InstallFakeOs();
@@ -49,7 +41,7 @@ TEST(comport_close_test, reopen_starts_fresh_threads_with_an_empty_queue) {
   OrvoCOMInitPorts();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = OpenNear(nullptr);
+  ComPort* port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   HANDLE earlier[2];
   ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), port->hReaderThread, GetCurrentProcess(),
@@ -66,7 +58,7 @@ TEST(comport_close_test, reopen_starts_fresh_threads_with_an_empty_queue) {
   CloseHandle(earlier[1]);
   RestoreRealOs();
 
-  port = OpenNear(nullptr);
+  port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   EXPECT_EQ(0, port->txQueue.writeIndex.load());
   EXPECT_EQ(0, port->txQueue.readIndex.load());
@@ -92,14 +84,14 @@ TEST(comport_close_test, many_open_close_cycles_while_data_flows_keep_the_handle
     while (!stop) FarWrite(cable, sentence, sizeof sentence - 1);
   });
   // The first cycle lets the OS set up what it keeps for the process.
-  ComPort* port = OpenNear(RecordRx);
+  ComPort* port = OpenNear(kPair, RecordRx);
   ASSERT_NE(nullptr, port);
   ASSERT_EQ(0, OrvoCOMClosePort(port));
   DWORD handles = HandleCount();
   ULONGLONG start = GetTickCount64();
   const int kCycles = 200;
   for (int i = 0; i < kCycles; ++i) {
-    port = OpenNear(RecordRx);
+    port = OpenNear(kPair, RecordRx);
     ASSERT_NE(nullptr, port) << i;
     ASSERT_EQ(0, OrvoCOMClosePort(port)) << i;
   }
@@ -112,7 +104,7 @@ TEST(comport_close_test, many_open_close_cycles_while_data_flows_keep_the_handle
   // A port reading without a handler drains the line, so the talker's last
   // write can finish.
   stop = true;
-  port = OpenNear(nullptr);
+  port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   talker.join();
   EXPECT_EQ(0, OrvoCOMClosePort(port));
@@ -124,7 +116,7 @@ TEST(comport_close_test, threads_end_before_dtr_drops_the_timeouts_return_and_th
   const COMMTIMEOUTS kDeviceOwn = {7, 3, 50, 2, 9};
   ReportTimeouts(kDeviceOwn);
   OrvoCOMInitPorts();
-  ComPort* port = OpenNear(RecordRx);
+  ComPort* port = OpenNear(kPair, RecordRx);
   ASSERT_NE(nullptr, port);
   const HANDLE device = port->hDevice;
   const HANDLE reader = port->hReaderThread;
@@ -181,7 +173,7 @@ TEST(comport_close_test, threads_end_before_dtr_drops_the_timeouts_return_and_th
 TEST(comport_close_test, only_a_failed_closehandle_makes_the_result_1_and_the_slot_is_closed) {
   InstallFakeOs();
   OrvoCOMInitPorts();
-  ComPort* port = OpenNear(nullptr);
+  ComPort* port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   FailCall(OsCall::EscapeCommFunction, Role::Opener, 2, ERROR_NOT_SUPPORTED);  // 1 raised DTR
   FailCall(OsCall::SetCommTimeouts, Role::Opener, 2, ERROR_GEN_FAILURE);      // 1 was the open's
@@ -193,7 +185,7 @@ TEST(comport_close_test, only_a_failed_closehandle_makes_the_result_1_and_the_sl
   RestoreRealOs();
 
   InstallFakeOs();
-  port = OpenNear(nullptr);
+  port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   HANDLE device = port->hDevice;
   FailCloseOf(device, ERROR_INVALID_HANDLE);
@@ -203,7 +195,7 @@ TEST(comport_close_test, only_a_failed_closehandle_makes_the_result_1_and_the_sl
   RestoreRealOs();
   EXPECT_TRUE(CloseHandle(device));  // the failed close left it open
 
-  port = OpenNear(nullptr);
+  port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   EXPECT_EQ(0, OrvoCOMClosePort(port));
 }
@@ -212,7 +204,7 @@ TEST(comport_close_test, each_thread_makes_its_events_as_listed_and_closes_them_
   InstallFakeOs();
   OrvoCOMInitPorts();
   static ComPort* port;
-  port = OpenNear(nullptr);
+  port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   ASSERT_TRUE(WaitUntil([] { return port->ghWriterEvent != nullptr; }, 5000));
   HANDLE request = port->ghWriterEvent;
@@ -288,7 +280,7 @@ TEST(comport_close_test, close_serves_a_handler_blocked_in_send_message_to_the_c
   for (int i = 0; i < 50; ++i) {
     gHandlerEntered = 0;
     gServed = 0;
-    ComPort* port = OpenNear(SendingHandler);
+    ComPort* port = OpenNear(kPair, SendingHandler);
     ASSERT_NE(nullptr, port) << i;
     ASSERT_TRUE(FarWrite(cable, "$", 1));
     // Not serving messages here leaves the handler blocked in SendMessage.

@@ -3,6 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+ComPort* OpenNear(int pair, RxHandler handler, void* userData) {
+  ComPort* port = nullptr;
+  uint32_t error = 0;
+  int32_t code = OrvoCOMOpenPort(NearIndex(pair), 4800, 8, NOPARITY, ONESTOPBIT, 1, userData, &port,
+                                 handler, &error);
+  return code == 0 ? port : nullptr;
+}
+
 HANDLE FarOpen(int pair) {
   char variable[32];
   snprintf(variable, sizeof variable, "ORVO_FAR%d_COM", pair);

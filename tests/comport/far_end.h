@@ -7,8 +7,14 @@
 
 #include <cstdint>
 
+#include "comport/comport.h"
+
 // Slot index of pair k's near end (COM<k>).
 constexpr int32_t NearIndex(int pair) { return pair - 1; }
+
+// Opens pair k's near end through the layer at 4800-8-N-1 with CTS flow;
+// null when the open fails.
+ComPort* OpenNear(int pair, RxHandler handler, void* userData = nullptr);
 
 // Returns INVALID_HANDLE_VALUE when the harness has not set up the pair.
 HANDLE FarOpen(int pair);

@@ -40,10 +40,8 @@ TEST(comport_reader_test, long_run_reaches_the_handler_exactly_and_in_order) {
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
   static int marker;
-  ComPort* port = nullptr;
-  uint32_t error = 0;
-  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, &marker, &port,
-                               RecordRx, &error));
+  ComPort* port = OpenNear(kPair, RecordRx, &marker);
+  ASSERT_NE(nullptr, port);
   size_t offset = 0;
   for (int round = 0; round < kRounds; ++round) {
     for (size_t b : kBlocks) {
@@ -70,10 +68,8 @@ TEST(comport_reader_test, null_handler_drops_data_without_stalling_the_line) {
   OrvoCOMInitPorts();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = nullptr;
-  uint32_t error = 0;
-  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
-                               nullptr, &error));
+  ComPort* port = OpenNear(kPair, nullptr);
+  ASSERT_NE(nullptr, port);
   // Far more than the pty and driver queues hold: writes finish only if
   // someone keeps reading.
   std::vector<unsigned char> bytes = Pattern(256 * 1024);
@@ -93,10 +89,8 @@ TEST(comport_reader_test, reader_without_its_event_ends_and_the_port_stays_open)
   RecorderReset();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = nullptr;
-  uint32_t error = 0;
-  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
-                               RecordRx, &error));
+  ComPort* port = OpenNear(kPair, RecordRx);
+  ASSERT_NE(nullptr, port);
   EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(port->hReaderThread, 5000));
   EXPECT_EQ(1, port->isOpen);
   ASSERT_TRUE(FarWrite(cable, "unread", 6));
@@ -117,10 +111,8 @@ TEST(comport_reader_test, each_read_asks_for_2048_bytes_and_each_entry_is_one_wh
   RecorderReset();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = nullptr;
-  uint32_t error = 0;
-  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
-                               RecordRx, &error));
+  ComPort* port = OpenNear(kPair, RecordRx);
+  ASSERT_NE(nullptr, port);
   ASSERT_TRUE(FarWrite(cable, "abc", 3));
   ASSERT_TRUE(WaitUntil([] { return RecordedSize() >= 3; }, 5000));
   std::vector<unsigned char> entry = Pattern(1500);
@@ -154,10 +146,8 @@ TEST(comport_reader_test, reads_that_fail_at_once_are_paced_and_the_pause_ends_a
   InstallFakeOs();
   FailCallsFrom(OsCall::ReadFile, Role::Reader, 1, ERROR_ACCESS_DENIED);
   OrvoCOMInitPorts();
-  ComPort* port = nullptr;
-  uint32_t error = 0;
-  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
-                               RecordRx, &error));
+  ComPort* port = OpenNear(kPair, RecordRx);
+  ASSERT_NE(nullptr, port);
   ULONGLONG start = GetTickCount64();
   ASSERT_TRUE(WaitUntil([] { return RoleCallCount(OsCall::ReadFile, Role::Reader) >= 3; }, 5000));
   ULONGLONG elapsed = GetTickCount64() - start;

@@ -38,10 +38,8 @@ TEST(comport_unplug_test, vanished_far_end_costs_no_busy_thread_and_close_return
   RecorderReset();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = nullptr;
-  uint32_t error = 0;
-  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
-                               RecordRx, &error));
+  ComPort* port = OpenNear(kPair, RecordRx);
+  ASSERT_NE(nullptr, port);
   std::thread talker([cable] {
     const char sentence[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
     while (FarWrite(cable, sentence, sizeof sentence - 1)) {

@@ -17,14 +17,6 @@ namespace {
 constexpr int kPair = 1;
 constexpr int32_t kFarIndex = 10;  // COM11, pair 1's farPort end
 
-ComPort* OpenNear(RxHandler handler = nullptr) {
-  ComPort* port = nullptr;
-  uint32_t error = 0;
-  int32_t code = OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
-                                 handler, &error);
-  return code == 0 ? port : nullptr;
-}
-
 std::string Entry(int i) {
   // Lengths from 1 to 2048, so the whole entry size is covered.
   size_t length = i == 0 ? 2048 : static_cast<size_t>(1 + i * 97);
@@ -37,7 +29,7 @@ TEST(comport_writer_test, entries_arrive_in_order_and_a_full_queue_refuses_more)
   OrvoCOMInitPorts();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = OpenNear();
+  ComPort* port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
 
   std::string expected;
@@ -66,7 +58,7 @@ TEST(comport_writer_test, entry_queued_without_a_wake_up_is_sent_at_the_next_pol
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
   static ComPort* port;
-  port = OpenNear();
+  port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   ASSERT_TRUE(WaitUntil([] { return port->ghWriterEvent != nullptr; }, 5000));
 
@@ -91,7 +83,7 @@ TEST(comport_writer_test, entry_whose_write_fails_at_once_is_dropped_and_the_nex
   OrvoCOMInitPorts();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = OpenNear();
+  ComPort* port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   ASSERT_EQ(TX_QUEUED, TxQueuePut(port, "lost", 4));
   ASSERT_EQ(TX_QUEUED, TxQueuePut(port, "kept", 4));
@@ -106,7 +98,7 @@ TEST(comport_writer_test, entry_whose_write_fails_at_once_is_dropped_and_the_nex
 TEST(comport_writer_test, entries_reach_a_port_above_com9_opened_by_the_layer) {
   OrvoCOMInitPorts();
   RecorderReset();
-  ComPort* nearPort = OpenNear();
+  ComPort* nearPort = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, nearPort);
   ComPort* farPort = nullptr;
   uint32_t error = 0;
@@ -165,7 +157,7 @@ TEST(comport_writer_test, write_held_up_by_the_line_is_waited_for_and_sent_whole
   OrvoCOMInitPorts();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = OpenNear();
+  ComPort* port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
 
   // Nobody reads the far end, so the cable fills up and a write stays
@@ -211,7 +203,7 @@ TEST(comport_writer_test, close_cancels_a_write_held_up_by_the_line) {
   OrvoCOMInitPorts();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
-  ComPort* port = OpenNear();
+  ComPort* port = OpenNear(kPair, nullptr);
   ASSERT_NE(nullptr, port);
   static unsigned char block[TX_ENTRY_SIZE];
   ULONGLONG end = GetTickCount64() + 30000;
