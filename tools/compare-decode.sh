@@ -1,5 +1,5 @@
 #!/bin/sh
-# Decodes every capture in ../shared/corpus with the native nmea-decode and
+# Decodes every capture in tests/data/captures with the native nmea-decode and
 # with the Windows nmea-decode.exe under Wine, and compares the outputs byte
 # for byte.  Exits 1 when any capture decodes differently.
 #   tools/compare-decode.sh <native-build-dir> <windows-build-dir>
@@ -12,7 +12,7 @@ fi
 native=$1/tools/nmea-decode
 windows=$2/tools/nmea-decode.exe
 repo=$(cd "$(dirname "$0")/.." && pwd)
-corpus=$(cd "$repo/../shared/corpus" && pwd)
+corpus=$repo/tests/data/captures
 for tool in "$native" "$windows"; do
   if [ ! -f "$tool" ]; then
     echo "$0: $tool not built" >&2
@@ -26,7 +26,7 @@ trap 'rm -rf "$work"' EXIT
 captures=0
 differing=0
 lines=0
-for capture in "$corpus"/*/*.log; do
+for capture in "$corpus"/*.log; do
   captures=$((captures + 1))
   "$native" "$capture" > "$work/native.jsonl"
   wine "$windows" "Z:$capture" > "$work/windows.jsonl"

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Fuzzes the framer for the given number of seconds, starting from seeds cut
-# from the receiver captures in ../shared/corpus.  Builds the fuzz preset
+# from the receiver captures in tests/data/captures.  Builds the fuzz preset
 # when needed.  Exits non-zero when libFuzzer finds a fault (the input is
 # left in <build-dir>/fuzz-artifacts).
 #   tools/run-fuzz.sh <seconds> [build-dir]      (default build-dir: build/fuzz)
@@ -13,7 +13,7 @@ fi
 seconds=$1
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-$repo/build/fuzz}
-corpus=$repo/../shared/corpus
+corpus=$repo/tests/data/captures
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset fuzz -S "$repo" -B "$build"
@@ -25,7 +25,7 @@ cmake --build "$build" --target nmea-fuzz -j "$(nproc)"
 seeds=$build/fuzz-seeds
 if [ ! -d "$seeds" ]; then
   mkdir -p "$seeds.tmp"
-  for capture in "$corpus"/*/*.log; do
+  for capture in "$corpus"/*.log; do
     split -l 8 -a 4 "$capture" "$seeds.tmp/$(basename "$capture" .log)-"
   done
   mv "$seeds.tmp" "$seeds"

@@ -1,4 +1,4 @@
-// The receiver captures in ../shared/corpus/gpsd, read whole.
+// The receiver captures in tests/data/captures, read whole.
 #ifndef ORVOGPS_TESTS_NMEA_CORPUS_FILES_H
 #define ORVOGPS_TESTS_NMEA_CORPUS_FILES_H
 

@@ -1,4 +1,4 @@
-// Every capture of ../shared/corpus/gpsd fed byte by byte.  The expected
+// Every capture of tests/data/captures fed byte by byte.  The expected
 // sentences are counted here independently of the framer: line by line, and
 // for the captures whose defects the framer reads differently from a line
 // reader, by a stream splitter that follows the framer's own rules.

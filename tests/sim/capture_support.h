@@ -1,4 +1,4 @@
-// The receiver captures in ../shared/corpus, and what a replay of one sends.
+// The receiver captures in tests/data/captures, and what a replay of one sends.
 #ifndef GPS_SIM_TESTS_CAPTURE_SUPPORT_H
 #define GPS_SIM_TESTS_CAPTURE_SUPPORT_H
 
