@@ -64,6 +64,26 @@ __attribute__((always_inline)) inline int32_t IntAt(const char* field, int64_t o
   return ConvertInt(text, n < available ? n : available);
 }
 
+// The first `places` digits of the run of decimal digits at offset in the
+// field, as a number of that many decimals: with 4 places "038" gives 380
+// and "03812" gives 381 (further digits are cut, not rounded).  Receivers
+// send from two to seven decimals of minutes and from none to three of
+// seconds.  No sign or white space is taken; no digit gives 0.
+inline int32_t DecimalsAt(const char* field, int64_t offset, int32_t places, const char* end) {
+  const int64_t available = (end - field) - offset;
+  const char* text = field + (available > 0 ? offset : 0);
+  int32_t value = 0;
+  for (int32_t i = 0; i < places; ++i) {
+    const uint32_t digit = i < available ? DigitValue(text[i]) : 10;
+    if (digit >= 10) {
+      for (; i < places; ++i) value *= 10;
+      break;
+    }
+    value = value * 10 + static_cast<int32_t>(digit);
+  }
+  return value;
+}
+
 // Exact powers of ten as doubles.
 constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -141,10 +161,6 @@ void DecodeIntN(const char* field, int32_t n, int32_t* out, const char* end) {
   *out = IntAt(field, 0, n, end);
 }
 
-void DecodeInt(const char* field, int32_t* out, const char* end) {
-  *out = IntAt(field, 0, end - field, end);
-}
-
 void DecodeFloat(const char* field, float* out, const char* end) {
   const char* p = field;
   while (p < end && IsSpace(*p)) ++p;
@@ -163,7 +179,7 @@ void DecodeTime(const char* field, UtcTime* out, const char* end) {
   out->minutes = IntAt(field, 2, 2, end);
   out->seconds = IntAt(field, 4, 2, end);
   // Without a '.' the hundredths keep their value: the parser cleared them.
-  if (end - field > 6 && field[6] == '.') out->hundredths = IntAt(field, 7, end - field, end);
+  if (end - field > 6 && field[6] == '.') out->hundredths = DecimalsAt(field, 7, 2, end);
 }
 
 void DecodeDate(const char* field, NmeaDate* out, const char* end) {
@@ -176,12 +192,12 @@ void DecodeDate(const char* field, NmeaDate* out, const char* end) {
 void DecodeLatitude(const char* field, GeoAngle* out, const char* end) {
   out->degrees = IntAt(field, 0, 2, end);
   out->minutes = IntAt(field, 2, 2, end);
-  out->fraction = IntAt(field, 5, 4, end);
+  out->fraction = DecimalsAt(field, 5, 4, end);
 }
 
 // dddmm.mmmm: the '.' at position 5 is taken for granted, not searched for.
 void DecodeLongitude(const char* field, GeoAngle* out, const char* end) {
   out->degrees = IntAt(field, 0, 3, end);
   out->minutes = IntAt(field, 3, 2, end);
-  out->fraction = IntAt(field, 6, 4, end);
+  out->fraction = DecimalsAt(field, 6, 4, end);
 }

@@ -53,7 +53,6 @@ enum : FieldCode {
 // gives; they never report anything.  end is one past the last readable
 // character: positions at or beyond it read as NUL.
 void DecodeIntN(const char* field, int32_t n, int32_t* out, const char* end);
-void DecodeInt(const char* field, int32_t* out, const char* end);
 void DecodeFloat(const char* field, float* out, const char* end);
 void DecodeTime(const char* field, UtcTime* out, const char* end);
 void DecodeDate(const char* field, NmeaDate* out, const char* end);

@@ -38,13 +38,13 @@ struct UtcTime {
   int32_t hours;
   int32_t minutes;
   int32_t seconds;
-  int32_t hundredths;  // the digits after the '.' as an integer: "19.5" gives 5
+  int32_t hundredths;  // the first two decimals of the seconds: "19.5" gives 50, "19.799" 79
 };
 
 struct GeoAngle {
   int32_t degrees;
   int32_t minutes;
-  int32_t fraction;  // ten-thousandths of a minute for the ddmm.mmmm form
+  int32_t fraction;  // ten-thousandths of a minute: ".038" gives 380, ".03812" 381
 };
 
 struct NmeaDate {
@@ -68,17 +68,17 @@ struct GgaRecord {
 struct GsaRecord {
   char selectionMode;
   char fixMode;  // the digit as received: '1', '2' or '3'
-  int32_t satellites[12];
+  int32_t satellites[12];  // up to three digits: SBAS, QZSS and BeiDou numbers too
   float pdop;
   float hdop;
   float vdop;
 };
 
 struct GsvSatellite {
-  int32_t prn;
-  int32_t elevation;
-  int32_t azimuth;
-  int32_t snr;  // not decoded; always 0
+  int32_t prn;        // up to three digits
+  int32_t elevation;  // degrees
+  int32_t azimuth;    // degrees true
+  int32_t snr;        // signal-to-noise ratio in dB-Hz; 0 when not tracked
 };
 
 struct GsvRecord {

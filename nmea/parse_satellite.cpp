@@ -29,26 +29,41 @@ constexpr FieldCode GSV_FIELD_ORDER[] = {
     FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH, FIELD_GSV_SNR,  // group 1
     FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH, FIELD_GSV_SNR,  // group 2
     FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH, FIELD_GSV_SNR,  // group 3
-    FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH,                 // group 4
-    FIELD_END,  // in the place of group 4's signal-to-noise ratio
+    FIELD_GSV_PRN, FIELD_GSV_ELEVATION, FIELD_GSV_AZIMUTH, FIELD_GSV_SNR,  // group 4
+    FIELD_END,  // a signal id (NMEA 4.10) may follow; it is not read
 };
-static_assert(sizeof GSV_FIELD_ORDER / sizeof GSV_FIELD_ORDER[0] == 20);
+static_assert(sizeof GSV_FIELD_ORDER / sizeof GSV_FIELD_ORDER[0] == 21);
 
 constexpr int32_t GSV_FIRST_GROUP_INDEX = 4;
 constexpr int32_t GSV_GROUP_SIZE = 4;
 constexpr int32_t GSV_MAX_SATELLITES = 4;
 
+// Which slot the group being walked writes to.
+struct GsvSlots {
+  int32_t slotGroup;     // the group that last wrote to the slot satelliteCount selects
+  int32_t countedGroup;  // the group whose azimuth was stored last
+};
+
+int32_t GsvGroupOf(int32_t index) { return (index - GSV_FIRST_GROUP_INDEX) / GSV_GROUP_SIZE; }
+
 // The slot of the group that the field at index belongs to.  A group without
 // an azimuth is not counted and the next group takes its slot; the slot is
 // cleared then, so it never mixes two satellites.
-GsvSatellite* GsvGroupSlot(GsvRecord* record, int32_t index, int32_t* slotGroup) {
+GsvSatellite* GsvGroupSlot(GsvRecord* record, int32_t index, GsvSlots* slots) {
   GsvSatellite* slot = &record->satellite[record->satelliteCount];
-  const int32_t group = (index - GSV_FIRST_GROUP_INDEX) / GSV_GROUP_SIZE;
-  if (group != *slotGroup) {
+  const int32_t group = GsvGroupOf(index);
+  if (group != slots->slotGroup) {
     std::memset(slot, 0, sizeof *slot);
-    *slotGroup = group;
+    slots->slotGroup = group;
   }
   return slot;
+}
+
+// The ratio follows the azimuth, so a counted group's ratio goes to the slot
+// just counted; an uncounted group's to the slot it shares with the next.
+GsvSatellite* GsvRatioSlot(GsvRecord* record, int32_t index, GsvSlots* slots) {
+  if (GsvGroupOf(index) == slots->countedGroup) return &record->satellite[record->satelliteCount - 1];
+  return GsvGroupSlot(record, index, slots);
 }
 
 }  // namespace
@@ -72,7 +87,7 @@ GsaRecord* GpsParseGSA(const char* sentence) {
         // Empty satellite fields take no slot, so the twelve codes fill the
         // slots from the front.
         if (walk.code >= FIELD_GSA_SATELLITE_1 && walk.code <= FIELD_GSA_SATELLITE_12)
-          DecodeIntN(field, 2, &record->satellites[nextSlot++], walk.end);
+          DecodeIntN(field, 3, &record->satellites[nextSlot++], walk.end);
         break;
     }
   }
@@ -83,30 +98,36 @@ GsvRecord* GpsParseGSV(const char* sentence) {
   // $GPGSV,3,1,10,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45*71
   GsvRecord* record = &gGpsContext.gsv;
   std::memset(record, 0, sizeof *record);
-  int32_t slotGroup = -1;
+  GsvSlots slots = {-1, -1};
   FieldWalk walk;
   FieldWalkStart(&walk, sentence, GSV_FIELD_ORDER);
   while (FieldWalkNext(&walk)) {
     const char* field = walk.field;
     switch (walk.code) {
-      case FIELD_GSV_MESSAGE_COUNT: DecodeIntN(field, 1, &record->messageCount, walk.end); break;
-      case FIELD_GSV_MESSAGE_NUMBER: DecodeIntN(field, 1, &record->messageNumber, walk.end); break;
+      case FIELD_GSV_MESSAGE_COUNT: DecodeIntN(field, 2, &record->messageCount, walk.end); break;
+      case FIELD_GSV_MESSAGE_NUMBER: DecodeIntN(field, 2, &record->messageNumber, walk.end); break;
       case FIELD_SATELLITES: DecodeIntN(field, 2, &record->satellitesInView, walk.end); break;
+      // Three digits: SBAS (120-158), QZSS (193-202) and older BeiDou (201-237)
+      // numbers.
       case FIELD_GSV_PRN:
-        DecodeIntN(field, 2, &GsvGroupSlot(record, walk.index, &slotGroup)->prn, walk.end);
+        DecodeIntN(field, 3, &GsvGroupSlot(record, walk.index, &slots)->prn, walk.end);
         break;
       case FIELD_GSV_ELEVATION:
-        DecodeIntN(field, 2, &GsvGroupSlot(record, walk.index, &slotGroup)->elevation, walk.end);
+        DecodeIntN(field, 2, &GsvGroupSlot(record, walk.index, &slots)->elevation, walk.end);
         break;
       case FIELD_GSV_AZIMUTH:
-        DecodeIntN(field, 3, &GsvGroupSlot(record, walk.index, &slotGroup)->azimuth, walk.end);
-        // Four groups fill the record.
-        if (++record->satelliteCount == GSV_MAX_SATELLITES) return record;
+        DecodeIntN(field, 3, &GsvGroupSlot(record, walk.index, &slots)->azimuth, walk.end);
+        ++record->satelliteCount;
+        slots.countedGroup = GsvGroupOf(walk.index);
+        break;
+      case FIELD_GSV_SNR:
+        DecodeIntN(field, 3, &GsvRatioSlot(record, walk.index, &slots)->snr, walk.end);
         break;
       default: break;
     }
   }
   // Slots from satelliteCount on hold nothing, not even an uncounted group.
-  std::memset(&record->satellite[record->satelliteCount], 0, sizeof(GsvSatellite));
+  if (record->satelliteCount < GSV_MAX_SATELLITES)
+    std::memset(&record->satellite[record->satelliteCount], 0, sizeof(GsvSatellite));
   return record;
 }

@@ -13,4 +13,8 @@ struct CorpusFile {
 // Every *.log capture in name order; empty when the folder cannot be read.
 std::vector<CorpusFile> ReadCorpus();
 
+// gpsd's decoding of each capture (chk/<capture>.chk: every sentence it read,
+// each followed by the JSON objects it made of it), in name order.
+std::vector<CorpusFile> ReadGpsdDecodings();
+
 #endif

@@ -31,8 +31,12 @@ TEST(satellite_parsers_test, gsa) {
        'A', '3', {4}, F(2.5), F(1.3), F(2.1)},
       {"a satellite 00 takes a slot", FramedSentence("GPGSA,A,3,00,05,,,,,,,,,,,1,1,1"),
        'A', '3', {0, 5}, 1.0f, 1.0f, 1.0f},
-      {"three-digit numbers keep two digits", FramedSentence("GNGSA,A,3,193,65,,,,,,,,,,,1.0,0.7,0.7"),
-       'A', '3', {19, 65}, 1.0f, F(0.7), F(0.7)},
+      {"QZSS and GLONASS numbers", FramedSentence("GNGSA,A,3,193,65,,,,,,,,,,,1.0,0.7,0.7"),
+       'A', '3', {193, 65}, 1.0f, F(0.7), F(0.7)},
+      {"SiRF-TriG's BeiDou numbers from 201", "$GNGSA,A,3,201,,,,,,,,,,,,2.5,1.2,2.2*1B",
+       'A', '3', {201}, F(2.5), F(1.2), F(2.2)},
+      {"SBAS numbers from 120", FramedSentence("GPGSA,A,3,05,133,138,,,,,,,,,,1.8,1.0,1.5"),
+       'A', '3', {5, 133, 138}, F(1.8), F(1.0), F(1.5)},
   };
   for (const GsaCase& c : cases) {
     GpsContext* context = FreshContext();
@@ -53,35 +57,50 @@ struct GsvCase {
   const char* legend;
   std::string sentence;
   int32_t messageCount, messageNumber, satellitesInView, satelliteCount;
-  GsvSatellite satellite[4];  // snr is never filled: always 0
+  GsvSatellite satellite[4];
 };
 
 TEST(satellite_parsers_test, gsv) {
   const GsvCase cases[] = {
       {"four complete groups", "$GPGSV,3,1,10,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45*71",
-       3, 1, 10, 4, {{3, 41, 50, 0}, {7, 60, 317, 0}, {8, 34, 315, 0}, {11, 35, 148, 0}}},
-      {"message 1 of 3, 11 in view",
-       FramedSentence("GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00"),
-       3, 1, 11, 4, {{3, 3, 111, 0}, {4, 15, 270, 0}, {6, 1, 10, 0}, {13, 6, 292, 0}}},
+       3, 1, 10, 4, {{3, 41, 50, 46}, {7, 60, 317, 49}, {8, 34, 315, 45}, {11, 35, 148, 45}}},
+      {"Garmin 48: ratios of 00 for satellites not tracked",
+       "$GPGSV,3,1,11,01,78,221,47,03,09,042,00,04,05,242,00,06,04,149,00*70",
+       3, 1, 11, 4, {{1, 78, 221, 47}, {3, 9, 42, 0}, {4, 5, 242, 0}, {6, 4, 149, 0}}},
       {"two groups: slots 3 and 4 stay zero", "$GPGSV,3,3,10,24,06,166,35,28,09,271,36*7D",
-       3, 3, 10, 2, {{24, 6, 166, 0}, {28, 9, 271, 0}}},
+       3, 3, 10, 2, {{24, 6, 166, 35}, {28, 9, 271, 36}}},
       {"no groups", "$GPGSV,1,1,00*79", 1, 1, 0, 0, {}},
-      {"empty signal-to-noise fields", "$GPGSV,3,2,12,02,56,323,,04,41,024,,12,31,317,,17,31,085,*72",
+      {"empty ratios: satellites not tracked", "$GPGSV,3,2,12,02,56,323,,04,41,024,,12,31,317,,17,31,085,*72",
        3, 2, 12, 4, {{2, 56, 323, 0}, {4, 41, 24, 0}, {12, 31, 317, 0}, {17, 31, 85, 0}}},
-      {"one group, signal-to-noise closed by the '*'", "$QZGSV,1,1,01,02,05,042,29*5E",
-       1, 1, 1, 1, {{2, 5, 42, 0}}},
-      {"single-digit elevation", FramedSentence("GPGSV,1,1,01,07,5,120,30"), 1, 1, 1, 1, {{7, 5, 120, 0}}},
+      {"one group, ratio closed by the '*'", "$QZGSV,1,1,01,02,05,042,29*5E",
+       1, 1, 1, 1, {{2, 5, 42, 29}}},
+      {"single-digit elevation", FramedSentence("GPGSV,1,1,01,07,5,120,30"), 1, 1, 1, 1, {{7, 5, 120, 30}}},
       {"a group without azimuth is not counted; the next takes its slot",
-       FramedSentence("GPGSV,2,1,08,01,40,,30,02,50,120,40"), 2, 1, 8, 1, {{2, 50, 120, 0}}},
+       FramedSentence("GPGSV,2,1,08,01,40,,30,02,50,120,40"), 2, 1, 8, 1, {{2, 50, 120, 40}}},
       {"the slot keeps nothing of an uncounted group",
-       FramedSentence("GPGSV,2,1,08,01,40,,30,,,120,40"), 2, 1, 8, 1, {{0, 0, 120, 0}}},
-      {"an uncounted last group leaves its slot empty",
-       FramedSentence("GPGSV,2,1,08,01,40,050,30,02,50,,40"), 2, 1, 8, 1, {{1, 40, 50, 0}}},
-      {"the walk ends after the fourth azimuth",
+       FramedSentence("GPGSV,2,1,08,01,40,,30,,,120,40"), 2, 1, 8, 1, {{0, 0, 120, 40}}},
+      {"an uncounted group's ratio does not reach the next group",
+       FramedSentence("GPGSV,2,1,08,01,40,,30,02,50,120,"), 2, 1, 8, 1, {{2, 50, 120, 0}}},
+      {"an uncounted last group leaves its slot empty, ratio included",
+       FramedSentence("GPGSV,2,1,08,01,40,050,30,02,50,,40"), 2, 1, 8, 1, {{1, 40, 50, 30}}},
+      {"the fourth group's ratio is read and the walk ends there",
        FramedSentence("GPGSV,3,1,10,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19"),
-       3, 1, 10, 4, {{1, 2, 3, 0}, {5, 6, 7, 0}, {9, 10, 11, 0}, {13, 14, 15, 0}}},
-      {"three-digit PRN keeps two digits", FramedSentence("QZGSV,1,1,01,193,34,332,"),
-       1, 1, 1, 1, {{19, 34, 332, 0}}},
+       3, 1, 10, 4, {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}}},
+      {"Navika-100: a signal id after the fourth group is not read",
+       "$GPGSV,3,1,12,28,70,351,18,30,61,093,28,17,52,181,,13,50,290,,1*67",
+       3, 1, 12, 4, {{28, 70, 351, 18}, {30, 61, 93, 28}, {17, 52, 181, 0}, {13, 50, 290, 0}}},
+      {"a signal id after fewer than four groups is no group",
+       FramedSentence("GPGSV,3,3,10,24,06,166,35,28,09,271,36,1"),
+       3, 3, 10, 2, {{24, 6, 166, 35}, {28, 9, 271, 36}}},
+      {"QZSS number 193", "$QZGSV,1,1,01,193,34,332,,,,,,,,,,,,,*6A", 1, 1, 1, 1, {{193, 34, 332, 0}}},
+      {"SiRF-TriG's BeiDou numbers from 201",
+       "$GBGSV,3,1,11,201,49,147,44,202,23,250,35,204,35,123,42,213,83,243,*6D",
+       3, 1, 11, 4, {{201, 49, 147, 44}, {202, 23, 250, 35}, {204, 35, 123, 42}, {213, 83, 243, 0}}},
+      {"Magellan eXplorist: SBAS numbers 136 and 124",
+       "$GPGSV,3,3,10,14,09,319,,11,03,016,,136,27,157,,124,28,162,*71",
+       3, 3, 10, 4, {{14, 9, 319, 0}, {11, 3, 16, 0}, {136, 27, 157, 0}, {124, 28, 162, 0}}},
+      {"twelve messages in a cycle", FramedSentence("GNGSV,12,10,45,71,12,040,38"),
+       12, 10, 45, 1, {{71, 12, 40, 38}}},
   };
   for (const GsvCase& c : cases) {
     GpsContext* context = FreshContext();
@@ -99,7 +118,7 @@ TEST(satellite_parsers_test, gsv) {
       EXPECT_EQ(r.satellite[i].prn, c.satellite[i].prn) << legend << " slot " << i;
       EXPECT_EQ(r.satellite[i].elevation, c.satellite[i].elevation) << legend << " slot " << i;
       EXPECT_EQ(r.satellite[i].azimuth, c.satellite[i].azimuth) << legend << " slot " << i;
-      EXPECT_EQ(r.satellite[i].snr, 0) << legend << " slot " << i;
+      EXPECT_EQ(r.satellite[i].snr, c.satellite[i].snr) << legend << " slot " << i;
     }
   }
 }
