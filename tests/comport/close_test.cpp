@@ -9,18 +9,13 @@
 
 #include "comport/comport.h"
 #include "far_end.h"
+#include "handle_count.h"
 #include "os_fakes.h"
 #include "rx_recorder.h"
 
 namespace {
 
 constexpr int kPair = 1;
-
-DWORD HandleCount() {
-  DWORD count = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &count);
-  return count;
-}
 
 TEST(comport_close_test, closing_twice_gives_0_then_1_and_nothing_open_makes_no_os_call) {
   OrvoCOMInitPorts();
@@ -87,7 +82,7 @@ TEST(comport_close_test, many_open_close_cycles_while_data_flows_keep_the_handle
   ComPort* port = OpenNear(kPair, RecordRx);
   ASSERT_NE(nullptr, port);
   ASSERT_EQ(0, OrvoCOMClosePort(port));
-  DWORD handles = HandleCount();
+  DWORD handles = CountOpenHandles();
   ULONGLONG start = GetTickCount64();
   const int kCycles = 200;
   for (int i = 0; i < kCycles; ++i) {
@@ -96,7 +91,7 @@ TEST(comport_close_test, many_open_close_cycles_while_data_flows_keep_the_handle
     ASSERT_EQ(0, OrvoCOMClosePort(port)) << i;
   }
   ULONGLONG elapsed = GetTickCount64() - start;
-  EXPECT_EQ(handles, HandleCount());
+  EXPECT_EQ(handles, CountOpenHandles());
   EXPECT_GT(RecordedCalls(), 0);
   printf("%d open/close cycles with data flowing: %llu ms, %.2f ms per cycle\n", kCycles,
          elapsed, static_cast<double>(elapsed) / kCycles);
