@@ -57,6 +57,42 @@ if(NOT named GREATER -1)
   message(SEND_ERROR "the error line does not name the file: ${err}")
 endif()
 
+# --stats: the same records, then the counts on one line of standard error.
+# The sample holds 750 bytes, nine sentences that decode, one whose checksum
+# is wrong and one of a type that is not decoded (ZDA).
+set(sample_stats [[{"bytes":750,"sentences":9,"ignored":1,"checksumErrors":1,"tooShort":0,"tooLong":0}]])
+run_tool(ARGS --stats "${DATA_DIR}/decode_sample.log")
+string(COMPARE EQUAL "${out}" "${expected}" same)
+if(NOT same)
+  message(SEND_ERROR "--stats changed the records:\n${out}")
+endif()
+if(NOT err STREQUAL "${sample_stats}\n")
+  message(SEND_ERROR "--stats printed\n${err}\nexpected\n${sample_stats}")
+endif()
+# Counts run on over the files, and over standard input as well.
+run_tool(ARGS "${DATA_DIR}/decode_sample.log" --stats "${DATA_DIR}/decode_sample.log")
+set(twice_stats [[{"bytes":1500,"sentences":18,"ignored":2,"checksumErrors":2,"tooShort":0,"tooLong":0}]])
+if(NOT err STREQUAL "${twice_stats}\n" OR NOT out STREQUAL "${expected}${expected}")
+  message(SEND_ERROR "--stats over two files printed\n${err}")
+endif()
+run_tool(ARGS --stats INPUT "${host_data_dir}/decode_sample.log")
+if(NOT err STREQUAL "${sample_stats}\n")
+  message(SEND_ERROR "--stats over standard input printed\n${err}")
+endif()
+# A stream that ends inside a sentence: its bytes count too.
+file(READ "${host_data_dir}/decode_sample.log" sample)
+file(WRITE "${CMAKE_CURRENT_BINARY_DIR}/decode_cut_short.log" "${sample}$GPGGA,0927")
+run_tool(ARGS --stats INPUT "${CMAKE_CURRENT_BINARY_DIR}/decode_cut_short.log")
+string(REPLACE [["bytes":750]] [["bytes":761]] cut_stats "${sample_stats}")
+if(NOT err STREQUAL "${cut_stats}\n")
+  message(SEND_ERROR "--stats over a stream cut short printed\n${err}\nexpected\n${cut_stats}")
+endif()
+# Without --stats nothing goes to standard error.
+run_tool(ARGS "${DATA_DIR}/decode_sample.log")
+if(NOT err STREQUAL "")
+  message(SEND_ERROR "standard error without --stats: ${err}")
+endif()
+
 run_tool(ARGS --help)
 string(FIND "${out}" "usage: nmea-decode" usage)
 if(NOT usage GREATER -1)
