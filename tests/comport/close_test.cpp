@@ -414,14 +414,8 @@ TEST(comport_close_test, open_from_inside_the_close_is_code_4_and_the_device_clo
   EXPECT_EQ(1, gServed.load());
   EXPECT_EQ(4, gNestedResult);
   EXPECT_EQ(nullptr, gNestedPort);
-  int deviceOpens = 0, deviceCloses = 0;
-  for (int i = from; i < LoggedCallCount(); ++i) {
-    const LoggedCall& call = LoggedCallAt(i);
-    if (call.call == OsCall::CreateFile) ++deviceOpens;
-    if (call.call == OsCall::CloseHandle && call.handle == device) ++deviceCloses;
-  }
-  EXPECT_EQ(0, deviceOpens);
-  EXPECT_EQ(1, deviceCloses);
+  EXPECT_EQ(0, CountLoggedCalls(from, OsCall::CreateFile, nullptr)) << "a device was opened";
+  EXPECT_EQ(1, CountLoggedCalls(from, OsCall::CloseHandle, device));
   EXPECT_EQ(0, port->isOpen);
   EXPECT_EQ(0, OrvoCOMIsPortClosing(port));
   RestoreRealOs();

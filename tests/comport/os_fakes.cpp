@@ -303,6 +303,14 @@ int LoggedCallCount() { return gLogCount.load(); }
 
 const LoggedCall& LoggedCallAt(int i) { return gLog[i]; }
 
+int CountLoggedCalls(int from, OsCall call, HANDLE handle) {
+  int count = 0;
+  for (int i = from; i < LoggedCallCount(); ++i) {
+    if (gLog[i].call == call && (!handle || gLog[i].handle == handle)) ++count;
+  }
+  return count;
+}
+
 void EditReportedState(void (*edit)(DCB*)) { gEditState = edit; }
 
 void ReportTimeouts(const COMMTIMEOUTS& timeouts) {

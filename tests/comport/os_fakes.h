@@ -58,6 +58,9 @@ struct LoggedCall {
 // The calls logged since InstallFakeOs; the log keeps the first 4096.
 int LoggedCallCount();
 const LoggedCall& LoggedCallAt(int i);
+// Logged calls of that kind from log position from on; with a handle, only
+// those that acted on it.
+int CountLoggedCalls(int from, OsCall call, HANDLE handle);
 
 // GetCommState passes what the device reported through edit, and
 // SetCommState then only logs what it is given: the device does not see a

@@ -206,14 +206,8 @@ TEST(receiver_close_test, open_from_inside_the_close_gives_1_and_changes_nothing
   EXPECT_EQ(1, gNestedStatsResult.load()) << "a closing receiver is not open";
   EXPECT_EQ(12, context->gga.time.hours) << "the context was cleared under the reader";
   EXPECT_EQ(SendToWindow, context->callback);
-  int deviceOpens = 0, deviceCloses = 0;
-  for (int i = from; i < LoggedCallCount(); ++i) {
-    const LoggedCall& call = LoggedCallAt(i);
-    if (call.call == OsCall::CreateFile) ++deviceOpens;
-    if (call.call == OsCall::CloseHandle && call.handle == device) ++deviceCloses;
-  }
-  EXPECT_EQ(0, deviceOpens);
-  EXPECT_EQ(1, deviceCloses);
+  EXPECT_EQ(0, CountLoggedCalls(from, OsCall::CreateFile, nullptr)) << "a device was opened";
+  EXPECT_EQ(1, CountLoggedCalls(from, OsCall::CloseHandle, device));
   EXPECT_EQ(0, port->isOpen);
   RestoreRealOs();
   DestroyMessageWindow(gWindow);
