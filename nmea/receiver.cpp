@@ -12,10 +12,10 @@ constexpr uint32_t GPS_PARITY = NOPARITY;
 constexpr uint32_t GPS_STOP_BITS = ONESTOPBIT;
 constexpr int32_t GPS_FLOW_CONTROL = 1;
 
-// The port of the last successful open, until the close forgets it.  An open while a receiver is still
-// open closes it first: clearing the one context and the port table under a
-// running reader thread would leave that thread feeding the new context and
-// holding its device.
+// The port of the last successful open, until the close forgets it.  An
+// open while a receiver is still open closes it first: clearing the one
+// context and the port table under a running reader thread would leave that
+// thread feeding the new context and holding its device.
 static ComPort* gReceiverPort;
 
 // The serial layer's code for a slot that is open, or whose close has not
