@@ -4,7 +4,8 @@ const ComOs kRealComOs = {
     CreateFileA,  GetCommTimeouts, SetCommTimeouts,        GetCommState,
     SetCommState, SetupComm,       EscapeCommFunction,     PurgeComm,
     CloseHandle,  CreateEventA,    CreateThread,           ReadFile,
-    WriteFile,    GetOverlappedResult, WaitForMultipleObjects,
+    WriteFile,    GetOverlappedResult, WaitForMultipleObjects, ClearCommError,
+    CancelIoEx,
 };
 
 ComOs gComOs = kRealComOs;

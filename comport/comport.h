@@ -28,6 +28,29 @@ struct TxQueue {
   TxEntry entries[TX_QUEUE_ENTRIES];
 };
 
+// What the reader thread saw since the port was opened: 32-bit counts that
+// wrap.  The line-error counts come from ClearCommError, which the reader
+// calls after every read that failed.
+struct ComPortStats {
+  uint32_t reads;            // reads that completed with data
+  uint32_t readErrors;       // reads that failed, the close's own cancellation aside
+  uint32_t framingErrors;    // CE_FRAME
+  uint32_t parityErrors;     // CE_RXPARITY
+  uint32_t overrunErrors;    // CE_OVERRUN: the UART lost characters
+  uint32_t bufferOverflows;  // CE_RXOVER: the driver's input queue was full
+};
+
+// The same counts as the reader thread keeps them: its only writer.  Relaxed
+// atomics let any other thread read them meanwhile.
+struct ComPortStatCounters {
+  std::atomic<uint32_t> reads;
+  std::atomic<uint32_t> readErrors;
+  std::atomic<uint32_t> framingErrors;
+  std::atomic<uint32_t> parityErrors;
+  std::atomic<uint32_t> overrunErrors;
+  std::atomic<uint32_t> bufferOverflows;
+};
+
 struct ComPort {
   const char* name;
   int32_t isOpen;
@@ -43,7 +66,10 @@ struct ComPort {
   RxHandler rxHandler;
   TxQueue txQueue;
   HANDLE ghWriterEvent;  // published by the writer once created; null otherwise
-  HANDLE hStopEvent;     // manual reset; set by the close to end both threads
+  // Manual reset; set by the close to end both threads.  It exists while the
+  // threads may run: from the open until the close has seen them end.
+  HANDLE hStopEvent;
+  ComPortStatCounters stats;
 };
 
 void OrvoCOMInitPorts();
@@ -52,6 +78,12 @@ int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uin
                         uint32_t stopBits, int32_t flowControl, void* userData,
                         ComPort** portOut, RxHandler rxHandler, uint32_t* errorOut);
 int32_t OrvoCOMClosePort(ComPort* port);
+// 1 while a close of the port (or a failed open) waits for its threads to
+// end, else 0.  Meanwhile an open of the slot is refused with 4.
+int32_t OrvoCOMIsPortClosing(const ComPort* port);
+// Copies the port's counts into stats; any thread may call it, also after the
+// close.  Returns 0, or 1 when either argument is null.
+int32_t OrvoCOMGetStats(const ComPort* port, ComPortStats* stats);
 
 DWORD WINAPI ReaderAndStatusProc(LPVOID port);
 DWORD WINAPI WriterProc(LPVOID port);

@@ -8,7 +8,7 @@ int32_t OrvoCOMClosePort(ComPort* port) {
 
   (void)SetEvent(port->hStopEvent);  // the open made it; setting a valid event does not fail
   HANDLE threads[2] = {port->hReaderThread, port->hWriterThread};
-  WaitForThreadsServingMessages(threads, 2);
+  WaitForThreadsServingMessages(threads, 2, port->hDevice);
   (void)gComOs.CloseHandle(port->hReaderThread);  // handles of our own, valid until here
   (void)gComOs.CloseHandle(port->hWriterThread);
   (void)gComOs.CloseHandle(port->hStopEvent);
@@ -22,4 +22,8 @@ int32_t OrvoCOMClosePort(ComPort* port) {
   (void)gComOs.PurgeComm(port->hDevice,
                          PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
   return gComOs.CloseHandle(port->hDevice) ? 0 : 1;
+}
+
+int32_t OrvoCOMIsPortClosing(const ComPort* port) {
+  return port != nullptr && !port->isOpen && port->hStopEvent != nullptr ? 1 : 0;
 }

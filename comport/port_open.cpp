@@ -1,3 +1,5 @@
+#include <initializer_list>
+
 #include "comport/com_os.h"
 #include "comport/comport.h"
 #include "comport/port_internal.h"
@@ -74,6 +76,13 @@ static int32_t Configure(ComPort* port, uint32_t baudRate, uint32_t byteSize, ui
   return OPEN_OK;
 }
 
+static void ClearStats(ComPortStatCounters* stats) {
+  for (std::atomic<uint32_t>* count : {&stats->reads, &stats->readErrors, &stats->framingErrors,
+                                       &stats->parityErrors, &stats->overrunErrors,
+                                       &stats->bufferOverflows})
+    count->store(0, std::memory_order_relaxed);
+}
+
 // Starts the stop event and both threads; returns OPEN_OK or OPEN_THREADS
 // with nothing of its own left behind.
 static int32_t StartThreads(ComPort* port) {
@@ -90,7 +99,7 @@ static int32_t StartThreads(ComPort* port) {
   DWORD error = GetLastError();
   if (port->hReaderThread) {
     (void)SetEvent(port->hStopEvent);  // cannot fail on the event just made
-    WaitForThreadsServingMessages(&port->hReaderThread, 1);
+    WaitForThreadsServingMessages(&port->hReaderThread, 1, port->hDevice);
     (void)gComOs.CloseHandle(port->hReaderThread);  // a handle of our own, valid
     port->hReaderThread = nullptr;
   }
@@ -105,7 +114,9 @@ int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uin
                         ComPort** portOut, RxHandler rxHandler, uint32_t* errorOut) {
   if (index < 0 || index >= COM_PORT_COUNT) return OPEN_BAD_ARGUMENT;
   ComPort* port = OrvoCOMGetPort(index);
-  if (port->isOpen) return OPEN_ALREADY_OPEN;
+  // A close still waiting for the slot's threads counts as open: a message it
+  // serves meanwhile may try to open the slot again.
+  if (port->isOpen || OrvoCOMIsPortClosing(port)) return OPEN_ALREADY_OPEN;
   if (!errorOut || !portOut) return OPEN_BAD_ARGUMENT;
 
   port->hDevice = gComOs.CreateFileA(kDevicePaths[index], GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -121,6 +132,7 @@ int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uin
     port->rxHandler = rxHandler;
     port->userData = userData;
     TxQueueReset(&port->txQueue);
+    ClearStats(&port->stats);
     code = StartThreads(port);
   }
   if (code != OPEN_OK) {

@@ -15,6 +15,27 @@ struct Reader {
   int fruitless;
 };
 
+// The reader is the only writer of the port's counts.
+void CountUp(std::atomic<uint32_t>& count) {
+  count.store(count.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+
+// After a read that failed while the port is still wanted.  With
+// fAbortOnError set (the open keeps the device's own setting) a driver fails
+// every read after a framing, parity or overrun error until ClearCommError
+// is called; that call also says which errors there were.
+void ClearLineErrors(Reader& r) {
+  ComPortStatCounters& stats = r.port->stats;
+  CountUp(stats.readErrors);
+  DWORD errors = 0;
+  // Fails only on a device that has gone, whose reads the reader paces anyway.
+  if (!gComOs.ClearCommError(r.port->hDevice, &errors, nullptr)) return;
+  if (errors & CE_FRAME) CountUp(stats.framingErrors);
+  if (errors & CE_RXPARITY) CountUp(stats.parityErrors);
+  if (errors & CE_OVERRUN) CountUp(stats.overrunErrors);
+  if (errors & CE_RXOVER) CountUp(stats.bufferOverflows);
+}
+
 void Deliver(Reader& r) {
   ComPort* port = r.port;
   if (port->rxHandler) port->rxHandler(port->userData, r.buffer, static_cast<int32_t>(r.count));
@@ -24,6 +45,7 @@ void Deliver(Reader& r) {
 bool AfterRead(Reader& r, bool ok) {
   if (ok && r.count > 0) {
     r.fruitless = 0;
+    CountUp(r.port->stats.reads);
     Deliver(r);
     return StopRequested(r.port);
   }
@@ -45,6 +67,8 @@ bool StartRead(Reader& r) {
     return false;
   }
   OutputDebugStringA("ReadFile in ReaderAndStatusProc");
+  if (StopRequested(port)) return true;
+  ClearLineErrors(r);
   return PauseUnlessStopped(port);
 }
 
@@ -65,6 +89,10 @@ bool AwaitRead(Reader& r) {
   if (GetLastError() != ERROR_OPERATION_ABORTED) {
     OutputDebugStringA("GetOverlappedResult (in Reader)");
   }
+  // A read ended by the close ends the thread.  Any other failure, a driver's
+  // abort after a line error included, is cleared before the next read.
+  if (StopRequested(port)) return true;
+  ClearLineErrors(r);
   return AfterRead(r, false);
 }
 
@@ -73,7 +101,7 @@ bool AwaitRead(Reader& r) {
 void FinishPendingRead(Reader& r) {
   if (!r.pending) return;
   // Fails only when the read has completed already; the wait below covers both.
-  (void)CancelIoEx(r.port->hDevice, &r.os);
+  (void)gComOs.CancelIoEx(r.port->hDevice, &r.os);
   DWORD ignored;
   (void)gComOs.GetOverlappedResult(r.port->hDevice, &r.os, &ignored, TRUE);
   r.pending = false;

@@ -1,3 +1,4 @@
+#include "comport/com_os.h"
 #include "comport/port_internal.h"
 
 bool StopRequested(const ComPort* port) {
@@ -12,17 +13,32 @@ bool PauseUnlessStopped(const ComPort* port) {
   return false;
 }
 
-void WaitForThreadsServingMessages(HANDLE* threads, DWORD count) {
+void WaitForThreadsServingMessages(HANDLE* threads, DWORD count, HANDLE device) {
+  const ULONGLONG purgeAt = GetTickCount64() + COM_PURGE_AFTER_MS;
+  bool purged = false;
   while (count > 0) {
-    DWORD result = MsgWaitForMultipleObjects(count, threads, FALSE, INFINITE, QS_SENDMESSAGE);
+    MSG msg;
+    // Serves the sent messages that wait already: once the caller has looked
+    // at its queue, a wait no longer counts them as new input.  Nothing
+    // posted is removed from the queue.
+    (void)PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    DWORD timeout = INFINITE;
+    if (!purged) {
+      const ULONGLONG now = GetTickCount64();
+      timeout = now >= purgeAt ? 0 : static_cast<DWORD>(purgeAt - now);
+    }
+    DWORD result =
+        MsgWaitForMultipleObjectsEx(count, threads, timeout, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
     if (result < WAIT_OBJECT_0 + count) {
       threads[result - WAIT_OBJECT_0] = threads[count - 1];
       --count;
-    } else if (result == WAIT_OBJECT_0 + count) {
-      MSG msg;
-      // Serves the sent messages; nothing posted is removed from the queue.
-      (void)PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    } else {
+    } else if (result == WAIT_TIMEOUT) {
+      // A thread still waits for its own cancelled read or write: a driver
+      // that never completes a cancelled request (seen after an unplug)
+      // would keep it there for ever.  Nothing to do if the purge fails.
+      (void)gComOs.PurgeComm(device, PURGE_RXABORT | PURGE_TXABORT);
+      purged = true;
+    } else if (result != WAIT_OBJECT_0 + count) {
       // Only invalid handles make the wait fail; the threads still have to end
       // before the caller may close what they use.
       (void)WaitForMultipleObjects(count, threads, TRUE, INFINITE);

@@ -16,7 +16,7 @@ struct Writer {
 // for without a time limit, or cancelled and then waited for.
 void CancelWrite(Writer& w) {
   // Fails only when the write has completed already; the wait below covers both.
-  (void)CancelIoEx(w.port->hDevice, &w.osWrite);
+  (void)gComOs.CancelIoEx(w.port->hDevice, &w.osWrite);
   (void)gComOs.GetOverlappedResult(w.port->hDevice, &w.osWrite, &w.written, TRUE);
 }
 

@@ -79,7 +79,12 @@ int32_t LookupSentenceType(const char* formatter, SentenceType* type) {
 int32_t GpsDispatchSentence(const char* sentence) {
   SentenceType type;
   // Characters 1 and 2 are the talker, which may be anything.
-  if (LookupSentenceType(sentence + 3, &type) == 0) return 0;
+  if (LookupSentenceType(sentence + 3, &type) == 0) {
+    CountUp(gGpsContext.stats.ignored);
+    return 0;
+  }
   void* record = SENTENCE_PARSERS[type](sentence);
+  // Counted first, so that the callback's own sentence is in the count.
+  CountUp(gGpsContext.stats.sentences);
   return gGpsContext.callback(&gGpsContext, type, record, 0);
 }

@@ -1,6 +1,8 @@
 // The receiver context and the sentence framer: '$', body, '*', two checksum
 // characters, verified by an 8-bit exclusive-or before dispatch.
+#include <cstddef>
 #include <cstring>
+#include <initializer_list>
 
 #include "nmea/nmea.h"
 #include "nmea/nmea_internal.h"
@@ -15,7 +17,16 @@ constexpr char CHECKSUM_MARK = '*';
 // shorter cannot carry a sentence worth decoding.
 constexpr int32_t MIN_SENTENCE_LENGTH = 13;
 
+// A sentence's characters are counted when the framer leaves it, not one by
+// one: the body bytes, nearly all of a stream, then cost nothing extra.
+void CountSentenceBytes(int32_t stored) {
+  CountUp(gGpsContext.stats.bytes, static_cast<uint32_t>(stored - gGpsContext.stats.sentenceCounted));
+  gGpsContext.stats.sentenceCounted = 0;
+}
+
 int32_t Abandon() {
+  CountSentenceBytes(GPS_SENTENCE_SIZE);
+  CountUp(gGpsContext.stats.tooLong);
   gGpsContext.position = 0;
   gGpsContext.state = FramerWaitStart;
   return GPS_SENTENCE_SIZE;
@@ -43,7 +54,13 @@ __attribute__((always_inline)) inline int32_t StoreBodyByte(char byte) {
 }  // namespace
 
 GpsContext* GpsContextInit(GpsCallback callback) {
-  std::memset(&gGpsContext, 0, sizeof gGpsContext);
+  // The counts are atomics, cleared one by one after everything before them.
+  std::memset(static_cast<void*>(&gGpsContext), 0, offsetof(GpsContext, stats));
+  GpsStatCounters& stats = gGpsContext.stats;
+  for (std::atomic<uint32_t>* count : {&stats.bytes, &stats.sentences, &stats.ignored,
+                                       &stats.checksumErrors, &stats.tooShort, &stats.tooLong})
+    count->store(0, std::memory_order_relaxed);
+  stats.sentenceCounted = 0;
   gGpsContext.state = FramerWaitStart;
   gGpsContext.callback = callback;
   gGpsContext.active = 1;
@@ -60,9 +77,32 @@ int32_t GpsFeedByte(GpsContext* context, int32_t byte) {
   return 1;
 }
 
+int32_t GpsGetStats(const GpsContext* context, GpsStats* stats) {
+  if (context == nullptr || stats == nullptr) return 1;
+  const GpsStatCounters& counts = context->stats;
+  stats->bytes = counts.bytes.load(std::memory_order_relaxed);
+  stats->sentences = counts.sentences.load(std::memory_order_relaxed);
+  stats->ignored = counts.ignored.load(std::memory_order_relaxed);
+  stats->checksumErrors = counts.checksumErrors.load(std::memory_order_relaxed);
+  stats->tooShort = counts.tooShort.load(std::memory_order_relaxed);
+  stats->tooLong = counts.tooLong.load(std::memory_order_relaxed);
+  return 0;
+}
+
+void GpsCountFramingBytes(GpsContext* context) {
+  if (context == nullptr) return;
+  const int32_t uncounted = context->position - context->stats.sentenceCounted;
+  if (uncounted == 0) return;
+  CountUp(context->stats.bytes, static_cast<uint32_t>(uncounted));
+  context->stats.sentenceCounted = context->position;
+}
+
 int32_t FramerWaitStart(int32_t status, int32_t byte) {
   if (status != 0) return status;
-  if (byte != SENTENCE_START) return SENTENCE_START;
+  if (byte != SENTENCE_START) {
+    CountUp(gGpsContext.stats.bytes);
+    return SENTENCE_START;
+  }
   gGpsContext.sentence[0] = SENTENCE_START;
   gGpsContext.position = 1;
   gGpsContext.state = FramerBody;
@@ -92,12 +132,16 @@ int32_t FramerChecksum2(int32_t status, int32_t byte) {
   gGpsContext.sentence[length - 1] = static_cast<char>(byte);
   if (length == GPS_SENTENCE_SIZE) return Abandon();
   gGpsContext.checksumChars[1] = static_cast<char>(byte);
+  CountSentenceBytes(length);
   int32_t result = length;
-  if (length >= MIN_SENTENCE_LENGTH) {
-    const uint8_t computed = NmeaChecksum(gGpsContext.sentence + 1, length - 4);
-    result = computed == HexPairToByte(gGpsContext.checksumChars)
-                 ? GpsDispatchSentence(gGpsContext.sentence)
-                 : 0;
+  if (length < MIN_SENTENCE_LENGTH) {
+    CountUp(gGpsContext.stats.tooShort);
+  } else if (NmeaChecksum(gGpsContext.sentence + 1, length - 4) ==
+             HexPairToByte(gGpsContext.checksumChars)) {
+    result = GpsDispatchSentence(gGpsContext.sentence);
+  } else {
+    CountUp(gGpsContext.stats.checksumErrors);
+    result = 0;
   }
   gGpsContext.position = 0;
   gGpsContext.state = FramerWaitStart;

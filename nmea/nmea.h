@@ -3,6 +3,7 @@
 #ifndef ORVOGPS_NMEA_H
 #define ORVOGPS_NMEA_H
 
+#include <atomic>
 #include <cstdint>
 
 struct ComPort;     // the serial layer's port slot (comport/comport.h)
@@ -126,6 +127,36 @@ struct VtgRecord {
   char modeIndicator;
 };
 
+// What the framer made of the stream since the last GpsContextInit: 32-bit
+// counts that wrap.  When a receiver "does not work", these say whether bytes
+// arrive at all (bytes), arrive at the wrong speed (bytes but no sentences)
+// or arrive damaged (checksumErrors).
+struct GpsStats {
+  // Bytes fed while the context is active.  GpsFeedByte counts the bytes of
+  // a sentence when the framer is done with it; GpsRxBytes counts every byte
+  // of its block before it returns.
+  uint32_t bytes;
+  uint32_t sentences;       // verified, decoded and passed to the callback
+  uint32_t ignored;         // verified, of a type that is not decoded
+  uint32_t checksumErrors;  // dropped: the checksum did not match
+  uint32_t tooShort;        // dropped: fewer than 13 characters
+  uint32_t tooLong;         // abandoned when the 512th character came
+};
+
+// The same counts as the feeding thread keeps them.  That thread is their
+// only writer; relaxed atomics let any other thread read them meanwhile.
+struct GpsStatCounters {
+  std::atomic<uint32_t> bytes;
+  std::atomic<uint32_t> sentences;
+  std::atomic<uint32_t> ignored;
+  std::atomic<uint32_t> checksumErrors;
+  std::atomic<uint32_t> tooShort;
+  std::atomic<uint32_t> tooLong;
+  // Framer only: how many characters of the sentence being framed bytes
+  // holds already.
+  int32_t sentenceCounted;
+};
+
 struct GpsContext {
   int32_t active;
   GpsCallback callback;
@@ -140,6 +171,7 @@ struct GpsContext {
   RmcRecord rmc;
   GllRecord gll;
   VtgRecord vtg;
+  GpsStatCounters stats;
 };
 
 // Clears the one context, stores the callback and makes it active.  Returns
@@ -149,5 +181,9 @@ GpsContext* GpsContextInit(GpsCallback callback);
 // Feeds one received byte (its low 8 bits) to the framer.  Returns 0 for a
 // null or inactive context, else 1.
 int32_t GpsFeedByte(GpsContext* context, int32_t byte);
+
+// Copies the context's counts into stats; any thread may call it.  Returns 0,
+// or 1 when either argument is null.
+int32_t GpsGetStats(const GpsContext* context, GpsStats* stats);
 
 #endif

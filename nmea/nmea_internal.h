@@ -3,12 +3,23 @@
 #ifndef ORVOGPS_NMEA_INTERNAL_H
 #define ORVOGPS_NMEA_INTERNAL_H
 
+#include <atomic>
 #include <cstdint>
 
 #include "nmea/nmea.h"
 
 // The library serves one receiver, so there is exactly one context.
 extern GpsContext gGpsContext;
+
+// Adds n to a count of the context.  The feeding thread is the only writer, so
+// a relaxed load and store do, without a locked read-modify-write.
+inline void CountUp(std::atomic<uint32_t>& count, uint32_t n = 1) {
+  count.store(count.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
+}
+
+// Counts the characters of the sentence being framed that are not counted
+// yet, so that the bytes count is whole at the end of a block.
+void GpsCountFramingBytes(GpsContext* context);
 
 int32_t FramerWaitStart(int32_t status, int32_t byte);
 int32_t FramerBody(int32_t status, int32_t byte);

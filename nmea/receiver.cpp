@@ -12,16 +12,34 @@ constexpr uint32_t GPS_PARITY = NOPARITY;
 constexpr uint32_t GPS_STOP_BITS = ONESTOPBIT;
 constexpr int32_t GPS_FLOW_CONTROL = 1;
 
-// The port of the last successful open.  An open while a receiver is still
-// open closes it first: clearing the one context and the port table under a
-// running reader thread would leave that thread feeding the new context and
-// holding its device.
+// The port of the last successful open, until the close forgets it.  An
+// open while a receiver is still open closes it first: clearing the one
+// context and the port table under a running reader thread would leave that
+// thread feeding the new context and holding its device.
 static ComPort* gReceiverPort;
+
+// The serial layer's code for a slot that is open, or whose close has not
+// finished.
+constexpr int32_t COM_PORT_IN_USE = 4;
+
+static void ReportOpenFailure(int32_t code, uint32_t error) {
+  char message[100] = {};
+  snprintf(message, sizeof message, "OrvoCOMOpenPort rc=0x%x err=0x%x\n",
+           static_cast<unsigned>(code), static_cast<unsigned>(error));
+  OutputDebugStringA(message);
+}
 
 int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contextOut) {
   // Without somewhere to put the context the caller could never close the
   // port: refuse before anything is opened or cleared.
   if (contextOut == nullptr) return 1;
+  // Called from a message that a close serves while it waits for the port's
+  // threads: the reader may still be feeding the one context, which must
+  // not be cleared under it.
+  if (OrvoCOMIsPortClosing(gReceiverPort)) {
+    ReportOpenFailure(COM_PORT_IN_USE, 0);
+    return 1;
+  }
   (void)OrvoCOMClosePort(gReceiverPort);  // 1 when it is closed already: nothing to do
   gReceiverPort = nullptr;
   GpsContext* context = GpsContextInit(callback);
@@ -31,10 +49,7 @@ int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contex
   int32_t code = OrvoCOMOpenPort(portIndex, GPS_BAUD_RATE, GPS_BYTE_SIZE, GPS_PARITY, GPS_STOP_BITS,
                                  GPS_FLOW_CONTROL, context, &context->port, GpsRxBytes, &error);
   if (code != 0) {
-    char message[100] = {};
-    snprintf(message, sizeof message, "OrvoCOMOpenPort rc=0x%x err=0x%x\n",
-             static_cast<unsigned>(code), static_cast<unsigned>(error));
-    OutputDebugStringA(message);
+    ReportOpenFailure(code, error);
     return 1;
   }
   gReceiverPort = context->port;
@@ -44,7 +59,24 @@ int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contex
 
 int32_t OrvoGPSClose(GpsContext* context) {
   if (!context) return 3;
+  ComPort* port = context->port;
   // An already closed or never opened port is passed over by the serial layer.
-  (void)OrvoCOMClosePort(context->port);
+  (void)OrvoCOMClosePort(port);
+  // Forgotten once closed, so that neither a second close nor the next open
+  // closes the slot again after something else has opened it.  A close
+  // called from a message that the port's own close serves leaves it to
+  // that close, which is not done yet.
+  if (!OrvoCOMIsPortClosing(port)) {
+    context->port = nullptr;
+    if (gReceiverPort == port) gReceiverPort = nullptr;
+  }
+  return 0;
+}
+
+int32_t OrvoGPSGetStats(const GpsContext* context, GpsStats* link, ComPortStats* line) {
+  if (!context || !context->port || !context->port->isOpen) return 1;
+  // Neither fails for the arguments they get here.
+  if (link) (void)GpsGetStats(context, link);
+  if (line) (void)OrvoCOMGetStats(context->port, line);
   return 0;
 }

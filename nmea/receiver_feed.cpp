@@ -1,5 +1,6 @@
 // The portable half of the receiver: the serial layer's receive handler and
 // the activity query.
+#include "nmea/nmea_internal.h"
 #include "nmea/receiver.h"
 
 int32_t OrvoGPSIsActive(const GpsContext* context) {
@@ -9,4 +10,5 @@ int32_t OrvoGPSIsActive(const GpsContext* context) {
 void GpsRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
   GpsContext* context = static_cast<GpsContext*>(userData);
   for (int32_t i = 0; i < count; ++i) GpsFeedByte(context, bytes[i]);
+  GpsCountFramingBytes(context);
 }

@@ -1,6 +1,7 @@
 // nmea-decode: shows what the receiver library makes of a capture.  Every
 // byte of the named files (standard input when none is named) goes through
-// one context's framer; each decoded sentence is printed as one JSON line.
+// one context's framer; each decoded sentence is printed as one JSON line,
+// and with --stats the framer's counts follow on standard error.
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <cstring>
 
 #include "nmea/nmea.h"
+#include "nmea/receiver.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -167,19 +169,35 @@ int32_t PrintRecord(GpsContext*, SentenceType type, void* record, int32_t) {
 
 unsigned char gReadBuffer[1 << 16];
 
-// Feeds the whole stream; false when reading failed.
+// Feeds the whole stream in blocks, as the serial layer does; false when
+// reading failed.
 bool FeedStream(GpsContext* context, std::FILE* in) {
   size_t count;
   while ((count = std::fread(gReadBuffer, 1, sizeof gReadBuffer, in)) > 0)
-    for (size_t i = 0; i < count; ++i) GpsFeedByte(context, gReadBuffer[i]);
+    GpsRxBytes(context, gReadBuffer, static_cast<int32_t>(count));
   return std::ferror(in) == 0;
 }
 
+// The counts as one JSON object on one line of standard error.
+void PrintStats(const GpsContext* context) {
+  GpsStats stats = {};
+  (void)GpsGetStats(context, &stats);  // fails only for a null argument
+  std::fprintf(stderr,
+               "{\"bytes\":%u,\"sentences\":%u,\"ignored\":%u,\"checksumErrors\":%u,\"tooShort\":%u,"
+               "\"tooLong\":%u}\n",
+               static_cast<unsigned>(stats.bytes), static_cast<unsigned>(stats.sentences),
+               static_cast<unsigned>(stats.ignored), static_cast<unsigned>(stats.checksumErrors),
+               static_cast<unsigned>(stats.tooShort), static_cast<unsigned>(stats.tooLong));
+}
+
 const char USAGE[] =
-    "usage: nmea-decode [FILE]...\n"
+    "usage: nmea-decode [--stats] [FILE]...\n"
     "Feeds the NMEA 0183 bytes of each FILE in order (standard input when none\n"
     "is given) through the OrvoGPS framer and prints each decoded sentence as\n"
-    "one JSON object per line. Exit status 2 when a file could not be read.\n";
+    "one JSON object per line. Exit status 2 when a file could not be read.\n"
+    "  --stats  then print the framer's counts (bytes, sentences, ignored,\n"
+    "           checksumErrors, tooShort, tooLong) as one JSON object on\n"
+    "           standard error\n";
 
 #ifdef _WIN32
 // Bytes in and out as they are: no CR LF translation.
@@ -193,11 +211,15 @@ bool UseBinaryStreams() { return true; }
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool stats = false;
+  int files = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
       std::fputs(USAGE, stdout);
       return 0;
     }
+    if (std::strcmp(argv[i], "--stats") == 0) stats = true;
+    else ++files;
   }
   if (!UseBinaryStreams()) {
     std::fprintf(stderr, "nmea-decode: cannot switch the standard streams to binary: %s\n", std::strerror(errno));
@@ -205,11 +227,12 @@ int main(int argc, char** argv) {
   }
   GpsContext* context = GpsContextInit(PrintRecord);
   int status = 0;
-  if (argc < 2 && !FeedStream(context, stdin)) {
+  if (files == 0 && !FeedStream(context, stdin)) {
     std::fprintf(stderr, "nmea-decode: standard input: %s\n", std::strerror(errno));
     status = 2;
   }
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--stats") == 0) continue;
     errno = 0;
     std::FILE* in = std::fopen(argv[i], "rb");
     if (in == nullptr) {
@@ -230,5 +253,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "nmea-decode: standard output: %s\n", std::strerror(errno));
     return 2;
   }
+  if (stats) PrintStats(context);
   return status;
 }

@@ -4,23 +4,20 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
 #include "comport/comport.h"
 #include "far_end.h"
+#include "handle_count.h"
+#include "message_window.h"
 #include "os_fakes.h"
 #include "rx_recorder.h"
 
 namespace {
 
 constexpr int kPair = 1;
-
-DWORD HandleCount() {
-  DWORD count = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &count);
-  return count;
-}
 
 TEST(comport_close_test, closing_twice_gives_0_then_1_and_nothing_open_makes_no_os_call) {
   OrvoCOMInitPorts();
@@ -87,7 +84,7 @@ TEST(comport_close_test, many_open_close_cycles_while_data_flows_keep_the_handle
   ComPort* port = OpenNear(kPair, RecordRx);
   ASSERT_NE(nullptr, port);
   ASSERT_EQ(0, OrvoCOMClosePort(port));
-  DWORD handles = HandleCount();
+  DWORD handles = CountOpenHandles();
   ULONGLONG start = GetTickCount64();
   const int kCycles = 200;
   for (int i = 0; i < kCycles; ++i) {
@@ -96,7 +93,7 @@ TEST(comport_close_test, many_open_close_cycles_while_data_flows_keep_the_handle
     ASSERT_EQ(0, OrvoCOMClosePort(port)) << i;
   }
   ULONGLONG elapsed = GetTickCount64() - start;
-  EXPECT_EQ(handles, HandleCount());
+  EXPECT_EQ(handles, CountOpenHandles());
   EXPECT_GT(RecordedCalls(), 0);
   printf("%d open/close cycles with data flowing: %llu ms, %.2f ms per cycle\n", kCycles,
          elapsed, static_cast<double>(elapsed) / kCycles);
@@ -248,13 +245,7 @@ HWND gWindow;
 std::atomic<int> gHandlerEntered;
 std::atomic<int> gServed;
 
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_APP) {
-    ++gServed;
-    return 0;
-  }
-  return DefWindowProcA(window, message, w, l);
-}
+void CountServed() { ++gServed; }
 
 // Like the demo's fix callback: a cross-thread SendMessage that completes
 // only when the window's thread serves it.
@@ -263,28 +254,59 @@ void SendingHandler(void*, const unsigned char*, int32_t) {
   SendMessageA(gWindow, WM_APP, 0, 0);
 }
 
-TEST(comport_close_test, close_serves_a_handler_blocked_in_send_message_to_the_closing_thread) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = CountingProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "COMPORTCLOSETEST";
-  ASSERT_TRUE(RegisterClassA(&windowClass));
-  gWindow = CreateWindowExA(0, "COMPORTCLOSETEST", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            windowClass.hInstance, nullptr);
-  ASSERT_NE(nullptr, gWindow) << "needs an X display: vnullmodem.sh up <dir> --display";
+// Opens pair 1 with SendingHandler and sends it one byte: the handler is then
+// blocked in SendMessage until this thread serves the window.
+ComPort* OpenWithHandlerBlocked(HANDLE cable) {
+  gHandlerEntered = 0;
+  gServed = 0;
+  ComPort* port = OpenNear(kPair, SendingHandler);
+  if (!port || !FarWrite(cable, "$", 1)) return port;
+  // Not serving messages here leaves the handler blocked in SendMessage.
+  (void)WaitUntil([] { return gHandlerEntered > 0; }, 5000);
+  return port;
+}
 
+// Runs rescue on a thread of its own when Finish has not come within
+// deadlineMs, so that a close that would wait for ever returns late and the
+// test fails instead of hanging.
+class Rescue {
+ public:
+  Rescue(DWORD deadlineMs, std::function<void()> rescue)
+      : done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+        thread_([this, deadlineMs, rescue] {
+          if (WaitForSingleObject(done_, deadlineMs) == WAIT_TIMEOUT) {
+            used_ = true;
+            rescue();
+          }
+        }) {}
+  ~Rescue() { Finish(); }
+  // True when the rescue had to run.
+  bool Finish() {
+    if (thread_.joinable()) {
+      SetEvent(done_);
+      thread_.join();
+      CloseHandle(done_);
+    }
+    return used_;
+  }
+
+ private:
+  HANDLE done_;
+  std::atomic<bool> used_{false};
+  std::thread thread_;
+};
+
+TEST(comport_close_test, close_serves_a_handler_blocked_in_send_message_to_the_closing_thread) {
+  gWindow = MakeMessageWindow(CountServed);
+  ASSERT_NE(nullptr, gWindow) << "needs an X display: vnullmodem.sh up <dir> --display";
   OrvoCOMInitPorts();
   HANDLE cable = FarOpen(kPair);
   ASSERT_NE(INVALID_HANDLE_VALUE, cable);
   ULONGLONG slowest = 0;
   for (int i = 0; i < 50; ++i) {
-    gHandlerEntered = 0;
-    gServed = 0;
-    ComPort* port = OpenNear(kPair, SendingHandler);
+    ComPort* port = OpenWithHandlerBlocked(cable);
     ASSERT_NE(nullptr, port) << i;
-    ASSERT_TRUE(FarWrite(cable, "$", 1));
-    // Not serving messages here leaves the handler blocked in SendMessage.
-    ASSERT_TRUE(WaitUntil([] { return gHandlerEntered > 0; }, 5000)) << i;
+    ASSERT_EQ(1, gHandlerEntered.load()) << i;
     ULONGLONG start = GetTickCount64();
     EXPECT_EQ(0, OrvoCOMClosePort(port)) << i;
     ULONGLONG took = GetTickCount64() - start;
@@ -294,8 +316,116 @@ TEST(comport_close_test, close_serves_a_handler_blocked_in_send_message_to_the_c
   }
   printf("50 closes with the handler blocked in SendMessage: slowest %llu ms\n", slowest);
   CloseHandle(cable);
-  DestroyWindow(gWindow);
-  UnregisterClassA("COMPORTCLOSETEST", GetModuleHandleA(nullptr));
+  DestroyMessageWindow(gWindow);
+}
+
+TEST(comport_close_test, close_serves_a_sent_message_that_the_caller_has_seen_already) {
+  gWindow = MakeMessageWindow(CountServed);
+  ASSERT_NE(nullptr, gWindow) << "needs an X display: vnullmodem.sh up <dir> --display";
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  ComPort* port = OpenWithHandlerBlocked(cable);
+  ASSERT_NE(nullptr, port);
+  ASSERT_EQ(1, gHandlerEntered.load());
+  // A main loop woken by the handler's message, which looked at its queue
+  // and closes before it peeks (the watchdog runs first): the message no
+  // longer counts as new input.
+  ASSERT_EQ(WAIT_OBJECT_0, MsgWaitForMultipleObjectsEx(0, nullptr, 5000, QS_SENDMESSAGE, 0));
+  ASSERT_NE(0u, HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE);
+  // New input wakes a wait that looks only for new input.
+  Rescue rescue(5000, [] { SendNotifyMessageA(gWindow, WM_NULL, 0, 0); });
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  EXPECT_FALSE(rescue.Finish()) << "the close waited until something new was sent";
+  EXPECT_EQ(1, gServed.load());
+  CloseHandle(cable);
+  DestroyMessageWindow(gWindow);
+}
+
+TEST(comport_close_test, read_whose_cancel_completes_only_on_purge_lets_the_close_return) {
+  InstallFakeOs();
+  CompleteCancelledIoOnlyOnPurge();
+  OrvoCOMInitPorts();
+  ComPort* port = OpenNear(kPair, RecordRx);
+  ASSERT_NE(nullptr, port);
+  // Nothing comes from the far end: the reader waits for its pending read.
+  ASSERT_TRUE(
+      WaitUntil([] { return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Reader) >= 1; }, 5000));
+  static HANDLE device;
+  device = port->hDevice;
+  int from = LoggedCallCount();
+  {
+    // What the purge does, done after a far longer wait than the close's.
+    Rescue rescue(10000, [] { CancelIoEx(device, nullptr); });
+    EXPECT_EQ(0, OrvoCOMClosePort(port));
+    EXPECT_FALSE(rescue.Finish()) << "the reader's cancelled read ended only by the rescue";
+  }
+  // One purge aborting reads and writes, before the reader was done.
+  int purges = 0, lastReaderCall = -1, purgeAt = -1;
+  for (int i = from; i < LoggedCallCount(); ++i) {
+    const LoggedCall& call = LoggedCallAt(i);
+    if (call.role == Role::Reader) lastReaderCall = i;
+    if (call.role == Role::Opener && call.call == OsCall::PurgeComm &&
+        call.args[0] == (PURGE_RXABORT | PURGE_TXABORT)) {
+      ++purges;
+      purgeAt = i;
+      EXPECT_EQ(device, call.handle);
+    }
+  }
+  EXPECT_EQ(1, purges);
+  EXPECT_LT(purgeAt, lastReaderCall);
+  RestoreRealOs();
+}
+
+int32_t gNestedResult;
+ComPort* gNestedPort;
+
+// Served inside the close's wait: tries to open the closing slot again.
+void OpenSlotAgain() {
+  ++gServed;
+  uint32_t error = 0;
+  gNestedResult = OrvoCOMOpenPort(NearIndex(kPair), 4800, 8, NOPARITY, ONESTOPBIT, 1, nullptr,
+                                  &gNestedPort, nullptr, &error);
+}
+
+TEST(comport_close_test, open_from_inside_the_close_is_code_4_and_the_device_closes_once) {
+  gWindow = MakeMessageWindow(OpenSlotAgain);
+  ASSERT_NE(nullptr, gWindow) << "needs an X display: vnullmodem.sh up <dir> --display";
+  InstallFakeOs();
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  gNestedResult = -1;
+  gNestedPort = nullptr;
+  ComPort* port = OpenWithHandlerBlocked(cable);
+  ASSERT_NE(nullptr, port);
+  ASSERT_EQ(1, gHandlerEntered.load());
+  const HANDLE device = port->hDevice;
+  int from = LoggedCallCount();
+  {
+    // An open that got through would have put a stop event of its own in
+    // the slot, which the closing threads never see set.
+    static ComPort* slot;
+    slot = port;
+    Rescue rescue(10000, [] { SetEvent(slot->hStopEvent); });
+    EXPECT_EQ(0, OrvoCOMClosePort(port));
+    EXPECT_FALSE(rescue.Finish()) << "the threads ended only by the rescue";
+  }
+  EXPECT_EQ(1, gServed.load());
+  EXPECT_EQ(4, gNestedResult);
+  EXPECT_EQ(nullptr, gNestedPort);
+  EXPECT_EQ(0, CountLoggedCalls(from, OsCall::CreateFile, nullptr)) << "a device was opened";
+  EXPECT_EQ(1, CountLoggedCalls(from, OsCall::CloseHandle, device));
+  EXPECT_EQ(0, port->isOpen);
+  EXPECT_EQ(0, OrvoCOMIsPortClosing(port));
+  RestoreRealOs();
+  DestroyMessageWindow(gWindow);
+
+  // Once the close is done the slot opens again.
+  port = OpenNear(kPair, nullptr);
+  ASSERT_NE(nullptr, port);
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  CloseHandle(cable);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "comport/comport.h"
 #include "far_end.h"
+#include "handle_count.h"
 #include "os_fakes.h"
 #include "rx_recorder.h"
 
@@ -18,12 +19,6 @@ constexpr uint32_t kUntouched = 0xDEADBEEF;
 int32_t OpenGps(int32_t index, ComPort** port, uint32_t* error, int32_t flow = 1) {
   return OrvoCOMOpenPort(index, 4800, 8, NOPARITY, ONESTOPBIT, flow, nullptr, port, RecordRx,
                          error);
-}
-
-DWORD HandleCount() {
-  DWORD count = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &count);
-  return count;
 }
 
 TEST(comport_open_test, index_outside_the_table_is_code_1_without_any_os_call) {
@@ -78,7 +73,7 @@ TEST(comport_open_test, open_slot_is_code_4_even_with_missing_outputs_and_keeps_
 
 TEST(comport_open_test, name_that_maps_to_nothing_is_code_2_with_the_os_error) {
   OrvoCOMInitPorts();
-  DWORD handles = HandleCount();
+  DWORD handles = CountOpenHandles();
   for (int32_t index : {4, 9, 15}) {  // COM5, COM10, COM16
     ComPort* port = nullptr;
     uint32_t error = kUntouched;
@@ -87,7 +82,7 @@ TEST(comport_open_test, name_that_maps_to_nothing_is_code_2_with_the_os_error) {
     EXPECT_EQ(nullptr, port) << index;
     EXPECT_EQ(0, OrvoCOMGetPort(index)->isOpen) << index;
   }
-  EXPECT_EQ(handles, HandleCount());
+  EXPECT_EQ(handles, CountOpenHandles());
 }
 
 struct FailedStep {
@@ -113,7 +108,7 @@ TEST(comport_open_test, failed_step_gives_its_code_and_error_and_leaves_no_handl
   OrvoCOMInitPorts();
   DWORD error = 1000;
   for (const FailedStep& step : kFailedSteps) {
-    DWORD handles = HandleCount();
+    DWORD handles = CountOpenHandles();
     InstallFakeOs();
     FailCall(step.call, Role::Opener, step.nth, ++error);
     ComPort* port = nullptr;
@@ -125,7 +120,7 @@ TEST(comport_open_test, failed_step_gives_its_code_and_error_and_leaves_no_handl
     EXPECT_EQ(0, slot->isOpen) << step.legend;
     EXPECT_EQ(nullptr, slot->hDevice) << step.legend;
     RestoreRealOs();
-    EXPECT_EQ(handles, HandleCount()) << step.legend;
+    EXPECT_EQ(handles, CountOpenHandles()) << step.legend;
 
     // Nothing is left holding the device: the same slot opens again at once.
     ASSERT_EQ(0, OpenGps(NearIndex(kPair), &port, &stored)) << step.legend;
@@ -357,13 +352,13 @@ TEST(comport_open_test, line_settings_change_only_the_members_the_flow_type_name
 TEST(comport_open_without_modem_lines_test, refused_dtr_is_code_12_and_leaves_nothing_behind) {
   if (!getenv("ORVO_EXPECT_NO_MODEM_LINES")) GTEST_SKIP() << "runs only without the shim";
   OrvoCOMInitPorts();
-  DWORD handles = HandleCount();
+  DWORD handles = CountOpenHandles();
   ComPort* port = nullptr;
   uint32_t error = kUntouched;
   EXPECT_EQ(12, OpenGps(NearIndex(kPair), &port, &error));
   EXPECT_EQ(static_cast<uint32_t>(ERROR_NOT_SUPPORTED), error);
   EXPECT_EQ(nullptr, port);
-  EXPECT_EQ(handles, HandleCount());
+  EXPECT_EQ(handles, CountOpenHandles());
   EXPECT_EQ(12, OpenGps(NearIndex(kPair), &port, &error));
 }
 

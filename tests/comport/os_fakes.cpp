@@ -37,6 +37,8 @@ bool gReportTimeouts;
 COMMTIMEOUTS gReportedTimeouts;
 std::atomic<HANDLE> gFailClose{nullptr};
 DWORD gFailCloseError;
+std::atomic<DWORD> gLatchedErrors{0};
+std::atomic<bool> gCancelOnlyOnPurge{false};
 
 LoggedCall* Log(OsCall call, HANDLE handle, std::initializer_list<uintptr_t> args) {
   int i = gLogCount.fetch_add(1);
@@ -134,7 +136,10 @@ BOOL WINAPI FakeEscapeCommFunction(HANDLE h, DWORD f) {
 }
 BOOL WINAPI FakePurgeComm(HANDLE h, DWORD f) {
   Log(OsCall::PurgeComm, h, {f});
-  return Enter(OsCall::PurgeComm) ? FALSE : kRealComOs.PurgeComm(h, f);
+  if (Enter(OsCall::PurgeComm)) return FALSE;
+  // Wine's PurgeComm leaves pending requests alone; a driver completes them.
+  if (gCancelOnlyOnPurge && (f & (PURGE_RXABORT | PURGE_TXABORT))) (void)CancelIoEx(h, nullptr);
+  return kRealComOs.PurgeComm(h, f);
 }
 BOOL WINAPI FakeCloseHandle(HANDLE h) {
   Log(OsCall::CloseHandle, h, {});
@@ -164,9 +169,15 @@ HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES a, SIZE_T s, LPTHREAD_START
   entry->handle = kRealComOs.CreateThread(a, s, RunAs, t, f, id);
   return entry->handle;
 }
+bool LineErrorLatched() {
+  if (tRole != Role::Reader || gLatchedErrors.load() == 0) return false;
+  SetLastError(ERROR_OPERATION_ABORTED);
+  return true;
+}
 BOOL WINAPI FakeReadFile(HANDLE h, LPVOID b, DWORD n, LPDWORD r, LPOVERLAPPED o) {
   Log(OsCall::ReadFile, h, {Num(b), n, Num(r), Num(o)});
-  return Enter(OsCall::ReadFile) ? FALSE : kRealComOs.ReadFile(h, b, n, r, o);
+  if (Enter(OsCall::ReadFile) || LineErrorLatched()) return FALSE;
+  return kRealComOs.ReadFile(h, b, n, r, o);
 }
 BOOL WINAPI FakeWriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED o) {
   Log(OsCall::WriteFile, h, {Num(b), n, Num(w), Num(o)});
@@ -179,7 +190,11 @@ BOOL WINAPI FakeWriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED 
 }
 BOOL WINAPI FakeGetOverlappedResult(HANDLE h, LPOVERLAPPED o, LPDWORD n, BOOL wait) {
   Log(OsCall::GetOverlappedResult, h, {Num(o), Num(n), static_cast<uintptr_t>(wait)});
-  return Enter(OsCall::GetOverlappedResult) ? FALSE : kRealComOs.GetOverlappedResult(h, o, n, wait);
+  if (Enter(OsCall::GetOverlappedResult)) return FALSE;
+  BOOL completed = kRealComOs.GetOverlappedResult(h, o, n, wait);
+  // The read has ended; the driver reports it aborted, its bytes lost.
+  if (completed && LineErrorLatched()) return FALSE;
+  return completed;
 }
 DWORD WINAPI FakeWaitForMultipleObjects(DWORD n, const HANDLE* h, BOOL all, DWORD ms) {
   Log(OsCall::WaitForMultipleObjects, nullptr, {n, Num(h), static_cast<uintptr_t>(all), ms});
@@ -187,11 +202,26 @@ DWORD WINAPI FakeWaitForMultipleObjects(DWORD n, const HANDLE* h, BOOL all, DWOR
                                                 : kRealComOs.WaitForMultipleObjects(n, h, all, ms);
 }
 
+BOOL WINAPI FakeClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT status) {
+  Log(OsCall::ClearCommError, h, {Num(errors), Num(status)});
+  if (Enter(OsCall::ClearCommError)) return FALSE;
+  if (!kRealComOs.ClearCommError(h, errors, status)) return FALSE;
+  DWORD latched = gLatchedErrors.exchange(0);
+  if (errors && latched) *errors = latched;
+  return TRUE;
+}
+BOOL WINAPI FakeCancelIoEx(HANDLE h, LPOVERLAPPED o) {
+  Log(OsCall::CancelIo, h, {Num(o)});
+  if (Enter(OsCall::CancelIo)) return FALSE;
+  return gCancelOnlyOnPurge ? TRUE : kRealComOs.CancelIoEx(h, o);
+}
+
 const ComOs kFakeComOs = {
     FakeCreateFileA,  FakeGetCommTimeouts, FakeSetCommTimeouts,    FakeGetCommState,
     FakeSetCommState, FakeSetupComm,       FakeEscapeCommFunction, FakePurgeComm,
     FakeCloseHandle,  FakeCreateEventA,    FakeCreateThread,       FakeReadFile,
-    FakeWriteFile,    FakeGetOverlappedResult, FakeWaitForMultipleObjects,
+    FakeWriteFile,    FakeGetOverlappedResult, FakeWaitForMultipleObjects, FakeClearCommError,
+    FakeCancelIoEx,
 };
 
 void ResetState() {
@@ -204,6 +234,8 @@ void ResetState() {
   gEditState = nullptr;
   gReportTimeouts = false;
   gFailClose = nullptr;
+  gLatchedErrors = 0;
+  gCancelOnlyOnPurge = false;
 }
 
 }  // namespace
@@ -271,12 +303,24 @@ int LoggedCallCount() { return gLogCount.load(); }
 
 const LoggedCall& LoggedCallAt(int i) { return gLog[i]; }
 
+int CountLoggedCalls(int from, OsCall call, HANDLE handle) {
+  int count = 0;
+  for (int i = from; i < LoggedCallCount(); ++i) {
+    if (gLog[i].call == call && (!handle || gLog[i].handle == handle)) ++count;
+  }
+  return count;
+}
+
 void EditReportedState(void (*edit)(DCB*)) { gEditState = edit; }
 
 void ReportTimeouts(const COMMTIMEOUTS& timeouts) {
   gReportedTimeouts = timeouts;
   gReportTimeouts = true;
 }
+
+void LatchLineError(DWORD errors) { gLatchedErrors = errors; }
+
+void CompleteCancelledIoOnlyOnPurge() { gCancelOnlyOnPurge = true; }
 
 void FailCloseOf(HANDLE handle, DWORD error) {
   gFailCloseError = error;

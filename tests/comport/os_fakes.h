@@ -22,6 +22,8 @@ enum class OsCall {
   WriteFile,
   GetOverlappedResult,
   WaitForMultipleObjects,
+  ClearCommError,
+  CancelIo,
   Count
 };
 
@@ -56,6 +58,9 @@ struct LoggedCall {
 // The calls logged since InstallFakeOs; the log keeps the first 4096.
 int LoggedCallCount();
 const LoggedCall& LoggedCallAt(int i);
+// Logged calls of that kind from log position from on; with a handle, only
+// those that acted on it.
+int CountLoggedCalls(int from, OsCall call, HANDLE handle);
 
 // GetCommState passes what the device reported through edit, and
 // SetCommState then only logs what it is given: the device does not see a
@@ -65,6 +70,16 @@ void EditReportedState(void (*edit)(DCB*));
 void ReportTimeouts(const COMMTIMEOUTS& timeouts);
 // CloseHandle of this handle fails with error, leaving it open.
 void FailCloseOf(HANDLE handle, DWORD error);
+
+// A line error on a device with fAbortOnError set: from now on the reader's
+// ReadFile fails at once, and its pending read completes, with
+// ERROR_OPERATION_ABORTED until ClearCommError is called, which then reports
+// errors (CE_FRAME and the like) once.
+void LatchLineError(DWORD errors);
+// A driver that never completes a cancelled request: CancelIoEx does
+// nothing, and only a PurgeComm that aborts reads or writes ends the
+// device's pending I/O.
+void CompleteCancelledIoOnlyOnPurge();
 
 // The writer's first WriteFile waits until OpenWriteGate: the writer then
 // holds one entry, so the queue can be filled behind it.

@@ -62,6 +62,21 @@ TEST(comport_reader_test, long_run_reaches_the_handler_exactly_and_in_order) {
   EXPECT_GE(SmallestBlock(), 1);
   EXPECT_LE(LargestBlock(), 2048);
   EXPECT_EQ(&marker, LastUserData());
+
+  // Each delivery was one read with data, and none failed.
+  ComPortStats stats = {};
+  ASSERT_EQ(0, OrvoCOMGetStats(port, &stats));
+  EXPECT_EQ(static_cast<uint32_t>(RecordedCalls()), stats.reads);
+  EXPECT_EQ(0u, stats.readErrors);
+  EXPECT_EQ(0u, stats.framingErrors + stats.parityErrors + stats.overrunErrors + stats.bufferOverflows);
+  // The next open starts counting again.
+  port = OpenNear(kPair, RecordRx);
+  ASSERT_NE(nullptr, port);
+  ASSERT_EQ(0, OrvoCOMGetStats(port, &stats));
+  EXPECT_EQ(0u, stats.reads);
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  EXPECT_EQ(1, OrvoCOMGetStats(nullptr, &stats));
+  EXPECT_EQ(1, OrvoCOMGetStats(port, nullptr));
 }
 
 TEST(comport_reader_test, null_handler_drops_data_without_stalling_the_line) {
@@ -158,6 +173,66 @@ TEST(comport_reader_test, reads_that_fail_at_once_are_paced_and_the_pause_ends_a
   EXPECT_EQ(0, OrvoCOMClosePort(port));
   EXPECT_LT(GetTickCount64() - start, 400u) << "the pause did not end at the close";
   RestoreRealOs();
+}
+
+struct LineErrorCase {
+  const char* legend;
+  bool duringPendingRead;  // else before the first read
+  DWORD errors;            // what ClearCommError reports
+  ComPortStats expected;   // reads aside
+};
+
+const LineErrorCase kLineErrors[] = {
+    {"framing error before the first read: ReadFile fails at once", false, CE_FRAME,
+     {0, 1, 1, 0, 0, 0}},
+    {"overrun and parity error: the pending read completes aborted", true, CE_OVERRUN | CE_RXPARITY,
+     {0, 1, 0, 1, 1, 0}},
+    {"driver queue overflow: the pending read completes aborted", true, CE_RXOVER,
+     {0, 1, 0, 0, 0, 1}},
+};
+
+TEST(comport_reader_test, reads_aborted_by_a_line_error_deliver_again_once_it_is_cleared) {
+  const char kSentence[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+  const uint32_t kLength = sizeof kSentence - 1;
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  for (const LineErrorCase& c : kLineErrors) {
+    InstallFakeOs();
+    RecorderReset();
+    if (!c.duringPendingRead) LatchLineError(c.errors);
+    ComPort* port = OpenNear(kPair, RecordRx);
+    ASSERT_NE(nullptr, port) << c.legend;
+    if (c.duringPendingRead) {
+      // The reader waits for its pending read.
+      ASSERT_TRUE(WaitUntil(
+          [] { return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Reader) >= 1; }, 5000))
+          << c.legend;
+      LatchLineError(c.errors);
+      ASSERT_TRUE(FarWrite(cable, "x", 1)) << c.legend;  // ends the read; the driver drops it
+    }
+    EXPECT_TRUE(WaitUntil([] { return RoleCallCount(OsCall::ClearCommError, Role::Reader) >= 1; },
+                          5000))
+        << c.legend;
+    ASSERT_TRUE(FarWrite(cable, kSentence, kLength)) << c.legend;
+    static uint32_t want;
+    want = kLength;
+    EXPECT_TRUE(WaitUntil([] { return RecordedSize() >= want; }, 5000)) << c.legend;
+    EXPECT_EQ(0, OrvoCOMClosePort(port)) << c.legend;
+    RestoreRealOs();
+
+    ASSERT_EQ(kLength, RecordedSize()) << c.legend;
+    EXPECT_EQ(0, memcmp(kSentence, RecordedBytes(), kLength)) << c.legend;
+    ComPortStats stats = {};
+    ASSERT_EQ(0, OrvoCOMGetStats(port, &stats));
+    EXPECT_EQ(static_cast<uint32_t>(RecordedCalls()), stats.reads) << c.legend;
+    EXPECT_EQ(c.expected.readErrors, stats.readErrors) << c.legend;
+    EXPECT_EQ(c.expected.framingErrors, stats.framingErrors) << c.legend;
+    EXPECT_EQ(c.expected.parityErrors, stats.parityErrors) << c.legend;
+    EXPECT_EQ(c.expected.overrunErrors, stats.overrunErrors) << c.legend;
+    EXPECT_EQ(c.expected.bufferOverflows, stats.bufferOverflows) << c.legend;
+  }
+  CloseHandle(cable);
 }
 
 }  // namespace

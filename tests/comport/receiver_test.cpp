@@ -11,7 +11,10 @@
 #include "comport/comport.h"
 #include "debug_capture.h"
 #include "far_end.h"
+#include "message_window.h"
 #include "nmea/receiver.h"
+#include "os_fakes.h"
+#include "rx_recorder.h"
 
 namespace {
 
@@ -68,6 +71,7 @@ TEST(receiver_open_test, failed_open_names_the_code_and_error_in_the_debug_outpu
       {"open_index_16", "OrvoCOMOpenPort rc=0x1 err=0x0\n"},
       {"open_index_minus_1", "OrvoCOMOpenPort rc=0x1 err=0x0\n"},
       {"open_missing_port", "OrvoCOMOpenPort rc=0x2 err=0x2\n"},
+      {"open_inside_close", "OrvoCOMOpenPort rc=0x4 err=0x0\n"},
   };
   for (const auto& c : kCases) {
     Capture capture = CaptureScenario(c.scenario);
@@ -117,9 +121,153 @@ TEST(receiver_close_test, close_results_and_activity) {
   ASSERT_EQ(0, OrvoGPSOpen(NearIndex(kPair), Keep, &context));
   EXPECT_EQ(1, OrvoGPSIsActive(context));
   EXPECT_EQ(0, OrvoGPSClose(context));
-  EXPECT_EQ(0, context->port->isOpen);
+  EXPECT_EQ(0, OrvoCOMGetPort(NearIndex(kPair))->isOpen);
+  EXPECT_EQ(nullptr, context->port) << "the close forgets the port it closed";
   EXPECT_EQ(0, OrvoGPSClose(context));
   EXPECT_EQ(1, OrvoGPSIsActive(context));
+}
+
+TEST(receiver_close_test, second_close_leaves_alone_whoever_opened_the_slot_since) {
+  GpsContext* context = nullptr;
+  ASSERT_EQ(0, OrvoGPSOpen(NearIndex(kPair), Keep, &context));
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  RecorderReset();
+  ComPort* other = OpenNear(kPair, RecordRx);
+  ASSERT_NE(nullptr, other);
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  EXPECT_EQ(1, other->isOpen);
+  ASSERT_TRUE(FarWrite(cable, "still read", 10));
+  EXPECT_TRUE(WaitUntil([] { return RecordedSize() >= 10; }, 5000));
+  EXPECT_EQ(0, OrvoCOMClosePort(other));
+  CloseHandle(cable);
+}
+
+HWND gWindow;
+std::atomic<int> gCallbacksEntered;
+GpsContext* gNestedContext;
+std::atomic<int32_t> gNestedResult;
+
+// Like the demo's fix callback: a SendMessage to the thread that closes.
+int32_t SendToWindow(GpsContext* context, SentenceType type, void* record, int32_t reserved) {
+  Keep(context, type, record, reserved);
+  ++gCallbacksEntered;
+  SendMessageA(gWindow, WM_APP, 0, 0);
+  return 0;
+}
+
+GpsContext* gClosingContext;
+std::atomic<int32_t> gNestedStatsResult;
+
+// Served inside the close's wait: asks for the closing receiver's counts and
+// opens a receiver again.
+void OpenReceiverAgain() {
+  GpsStats link = {};
+  gNestedStatsResult = OrvoGPSGetStats(gClosingContext, &link, nullptr);
+  gNestedResult = OrvoGPSOpen(NearIndex(kPair), Keep, &gNestedContext);
+}
+
+GpsContext* const kNotStored = reinterpret_cast<GpsContext*>(0x1234);
+
+// Opens a receiver on pair 2 whose callback is blocked in SendMessage to a
+// window that opens a receiver again once it is served; null on failure.
+GpsContext* OpenWithCallbackBlocked(HANDLE cable) {
+  const char kFix[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+  gDecoded.clear();
+  gCallbacksEntered = 0;
+  gNestedResult = -1;
+  gNestedStatsResult = -1;
+  gNestedContext = kNotStored;
+  GpsContext* context = nullptr;
+  if (OrvoGPSOpen(NearIndex(kPair), SendToWindow, &context) != 0) return nullptr;
+  gClosingContext = context;
+  if (!FarWrite(cable, kFix, sizeof kFix - 1) ||
+      !WaitUntil([] { return gCallbacksEntered > 0; }, 5000)) {
+    return nullptr;
+  }
+  return context;
+}
+
+TEST(receiver_close_test, open_from_inside_the_close_gives_1_and_changes_nothing) {
+  gWindow = MakeMessageWindow(OpenReceiverAgain);
+  ASSERT_NE(nullptr, gWindow) << "needs an X display: vnullmodem.sh up <dir> --display";
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  InstallFakeOs();
+  GpsContext* context = OpenWithCallbackBlocked(cable);
+  ASSERT_NE(nullptr, context);
+  ComPort* port = context->port;
+  const HANDLE device = port->hDevice;
+  int from = LoggedCallCount();
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  EXPECT_EQ(1, gNestedResult.load());
+  EXPECT_EQ(kNotStored, gNestedContext);
+  EXPECT_EQ(1, gNestedStatsResult.load()) << "a closing receiver is not open";
+  EXPECT_EQ(12, context->gga.time.hours) << "the context was cleared under the reader";
+  EXPECT_EQ(SendToWindow, context->callback);
+  EXPECT_EQ(0, CountLoggedCalls(from, OsCall::CreateFile, nullptr)) << "a device was opened";
+  EXPECT_EQ(1, CountLoggedCalls(from, OsCall::CloseHandle, device));
+  EXPECT_EQ(0, port->isOpen);
+  RestoreRealOs();
+  DestroyMessageWindow(gWindow);
+
+  ASSERT_EQ(0, OrvoGPSOpen(NearIndex(kPair), Keep, &context));
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  CloseHandle(cable);
+}
+
+void ExpectSameLink(const GpsStats& want, const GpsStats& got) {
+  EXPECT_EQ(want.sentences, got.sentences);
+  EXPECT_EQ(want.ignored, got.ignored);
+  EXPECT_EQ(want.checksumErrors, got.checksumErrors);
+  EXPECT_EQ(want.tooShort, got.tooShort);
+  EXPECT_EQ(want.tooLong, got.tooLong);
+}
+
+int32_t Ignore(GpsContext*, SentenceType, void*, int32_t) { return 0; }
+
+TEST(receiver_stats_test, bytes_written_at_the_far_end_are_the_bytes_counted) {
+  // Every capture, then a sentence cut short: its bytes count too.
+  std::string stream = WholeCorpus() + "$GPGGA,123519,4807";
+  ASSERT_GT(stream.size(), 100000u) << "no captures in " ORVO_CORPUS_DIR;
+  GpsContext* direct = GpsContextInit(Ignore);
+  GpsRxBytes(direct, reinterpret_cast<const unsigned char*>(stream.data()),
+             static_cast<int32_t>(stream.size()));
+  GpsStats expected = {};
+  ASSERT_EQ(0, GpsGetStats(direct, &expected));
+  ASSERT_GT(expected.sentences, 1000u);
+
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  static GpsContext* context;
+  context = nullptr;
+  ASSERT_EQ(0, OrvoGPSOpen(NearIndex(kPair), Ignore, &context));
+  GpsStats link = {};
+  ComPortStats line = {};
+  ASSERT_EQ(0, OrvoGPSGetStats(context, &link, &line));
+  EXPECT_EQ(0u, link.bytes);
+  EXPECT_EQ(0u, line.reads);
+  ASSERT_TRUE(FarWrite(cable, stream.data(), static_cast<DWORD>(stream.size())));
+  static uint32_t written;
+  written = static_cast<uint32_t>(stream.size());
+  EXPECT_TRUE(WaitUntil([] {
+    GpsStats now = {};
+    return OrvoGPSGetStats(context, &now, nullptr) == 0 && now.bytes >= written;
+  }, 30000));
+  ASSERT_EQ(0, OrvoGPSGetStats(context, &link, nullptr));
+  ASSERT_EQ(0, OrvoGPSGetStats(context, nullptr, &line));
+  EXPECT_EQ(0, OrvoGPSGetStats(context, nullptr, nullptr));
+  EXPECT_EQ(written, link.bytes);
+  ExpectSameLink(expected, link);
+  EXPECT_GT(line.reads, 0u);
+  EXPECT_EQ(0u, line.readErrors);
+  EXPECT_EQ(0u, line.framingErrors + line.parityErrors + line.overrunErrors + line.bufferOverflows);
+
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  EXPECT_EQ(1, OrvoGPSGetStats(context, &link, &line)) << "nothing is open";
+  EXPECT_EQ(1, OrvoGPSGetStats(nullptr, &link, &line));
+  CloseHandle(cable);
 }
 
 TEST(receiver_close_test, open_after_close_starts_with_cleared_records) {
@@ -166,11 +314,26 @@ int OpenIndex(int32_t index) {
   return OrvoGPSOpen(index, Keep, &context);
 }
 
+// The open from inside a close, in a process of its own: exits with the
+// nested open's result.
+int OpenInsideClose() {
+  gWindow = MakeMessageWindow(OpenReceiverAgain);
+  HANDLE cable = FarOpen(kPair);
+  if (!gWindow || cable == INVALID_HANDLE_VALUE) return 90;
+  GpsContext* context = OpenWithCallbackBlocked(cable);
+  if (!context) return 91;
+  (void)OrvoGPSClose(context);
+  CloseHandle(cable);
+  DestroyMessageWindow(gWindow);
+  return gNestedResult;
+}
+
 }  // namespace
 
 const Scenario kScenarios[] = {
     {"open_index_16", [] { return OpenIndex(16); }},
     {"open_index_minus_1", [] { return OpenIndex(-1); }},
     {"open_missing_port", [] { return OpenIndex(4); }},
+    {"open_inside_close", OpenInsideClose},
 };
 const int kScenarioCount = sizeof kScenarios / sizeof kScenarios[0];

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -91,8 +90,7 @@ TEST(framer_test, init_in_the_middle_of_a_sentence_discards_it) {
 TEST(framer_test, feed_reports_only_a_missing_or_inactive_context) {
   EXPECT_EQ(GpsFeedByte(nullptr, '$'), 0);
 
-  GpsContext never;
-  std::memset(&never, 0, sizeof never);
+  GpsContext never{};
   EXPECT_EQ(GpsFeedByte(&never, '$'), 0);
 
   GpsContext* context = FreshContext();
