@@ -1,7 +1,13 @@
 // Drives the real demo program: starts orvogps-demo.exe, finds its windows by
-// class and control id, clicks with BM_CLICK, reads texts with WM_GETTEXT and
-// what it paints from Wine's drawn desktop, and plays the receiver on the far
-// end of the virtual COM1 (COM11).
+// class and control id, clicks with BM_CLICK, reads texts with WM_GETTEXT (or
+// as the window manager keeps them) and what it paints from Wine's drawn
+// desktop, and plays the receiver on the far end of the virtual COM1
+// (COM11), where the demo's DTR shows as DSR.
+//
+// The demo's main loop sleeps until input arrives or its indicator or
+// watchdog is due, and any message wakes it.  So the timed checks send it
+// nothing while they measure: they watch the screen and the far end of the
+// cable, and ask the demo only once the measured time is over.
 //
 //   demo_gui_test.exe <path of orvogps-demo.exe> [gtest options]
 #include <windows.h>
@@ -17,6 +23,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/app/message_spy.h"
 
 namespace {
 
@@ -52,6 +59,50 @@ bool WaitServingMessages(HANDLE handle, DWORD ms) {
   }
 }
 
+// Milliseconds on the performance counter, the finest clock the test has.
+double NowMs() {
+  static LARGE_INTEGER frequency;
+  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// When a change happened, as far as polling can tell: after before, no later
+// than at.
+struct Seen {
+  double before;
+  double at;
+};
+
+// Polls the condition every millisecond, without serving messages or
+// sending any, until it holds (true, with when it turned in seen) or
+// deadline (on NowMs) passes.  The caller knows it did not hold before the
+// call.
+bool WatchFor(const std::function<bool()>& condition, double deadline, Seen* seen) {
+  double lastFalse = NowMs();
+  for (;;) {
+    double sampled = NowMs();
+    if (condition()) {
+      *seen = {lastFalse, NowMs()};
+      return true;
+    }
+    lastFalse = sampled;
+    if (sampled > deadline) return false;
+    Sleep(1);
+  }
+}
+
+// The time from one change to the other lies between low and high ms as far
+// as polling can tell: the times it allows meet that range.
+void ExpectSpan(const Seen& from, const Seen& to, double low, double high, const char* what) {
+  double shortest = to.before - from.at;
+  double longest = to.at - from.before;
+  std::printf("%s: %.1f to %.1f ms\n", what, shortest, longest);
+  EXPECT_GE(longest, low) << what << ": " << shortest << " to " << longest << " ms";
+  EXPECT_LE(shortest, high) << what << ": " << shortest << " to " << longest << " ms";
+}
+
 // Polls until the condition holds or the deadline passes.
 bool PollUntil(const std::function<bool()>& condition, DWORD deadlineMs = DEADLINE_MS) {
   ULONGLONG end = GetTickCount64() + deadlineMs;
@@ -70,6 +121,15 @@ std::string Text(HWND window) {
     return "<no answer>";
   }
   return std::string(text, length);
+}
+
+// The text of a window whose text the window manager keeps (the status line,
+// a button), read without sending the demo anything: GetWindowTextA does
+// not send WM_GETTEXT to another process's window.
+std::string KeptText(HWND window) {
+  char text[256] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -111,8 +171,16 @@ struct Receiver {
   std::string repeated;
 
   void Open() {
-    port = CreateFileA("\\\\.\\COM11", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    port = CreateFileA("\\\\.\\COM11", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
     ASSERT_NE(port, INVALID_HANDLE_VALUE) << "far end of COM1, error " << GetLastError();
+  }
+
+  // The cable wires the demo's DTR, which its port raises at open and drops
+  // at close, to this end's DSR.
+  bool DsrOn() {
+    DWORD lines = 0;
+    return GetCommModemStatus(port, &lines) && (lines & MS_DSR_ON);
   }
 
   void Write(const std::string& bytes) {
@@ -169,13 +237,13 @@ struct Screenshot {
   uint32_t At(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
 };
 
-Screenshot ClientShot(HWND window) {
+// A rectangle of the screen, in screen coordinates.  Reading the screen sends
+// the demo nothing.
+Screenshot ScreenShot(const RECT& area) {
   Screenshot shot;
-  RECT client{};
-  POINT corner{0, 0};
-  if (!GetClientRect(window, &client) || !ClientToScreen(window, &corner)) return shot;
-  shot.width = client.right;
-  shot.height = client.bottom;
+  shot.width = area.right - area.left;
+  shot.height = area.bottom - area.top;
+  if (shot.width <= 0 || shot.height <= 0) return {};
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = shot.width;
@@ -189,7 +257,7 @@ Screenshot ClientShot(HWND window) {
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (memory && bitmap) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, corner.x, corner.y, SRCCOPY)) {
+    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY)) {
       GdiFlush();
       const uint32_t* first = static_cast<const uint32_t*>(bits);
       shot.pixels.assign(first, first + shot.width * shot.height);
@@ -201,6 +269,13 @@ Screenshot ClientShot(HWND window) {
   ReleaseDC(nullptr, screen);
   if (shot.pixels.empty()) shot.width = shot.height = 0;
   return shot;
+}
+
+Screenshot ClientShot(HWND window) {
+  RECT client{};
+  POINT corner{0, 0};
+  if (!GetClientRect(window, &client) || !ClientToScreen(window, &corner)) return {};
+  return ScreenShot({corner.x, corner.y, corner.x + client.right, corner.y + client.bottom});
 }
 
 uint32_t Rgb(COLORREF colour) {
@@ -336,7 +411,7 @@ class demo_gui_test : public ::testing::Test {
     if (process.hThread) CloseHandle(process.hThread);
   }
 
-  std::string Status() { return Text(statusWindow); }
+  std::string Status() { return KeptText(statusWindow); }
 
   std::vector<std::string> Fields() {
     std::vector<std::string> texts;
@@ -356,13 +431,18 @@ class demo_gui_test : public ::testing::Test {
     return PollUntil([&] { return Fields() == texts; });
   }
 
-  // GO on COM1 with the receiver connected.
+  // GO on COM1 with the receiver connected: the far end sees the port open.
   void StartOnCom1() {
     receiver.Open();
+    ASSERT_FALSE(receiver.DsrOn()) << "DTR up before GO";
     Click(goButton);
     ASSERT_TRUE(StatusBecomes(kAcquiring)) << Status();
     ASSERT_EQ(Text(goButton), "STOP");
+    ASSERT_TRUE(PortSeenOpen());
   }
+
+  bool PortSeenOpen() { return PollUntil([&] { return receiver.DsrOn(); }); }
+  bool PortSeenClosed() { return PollUntil([&] { return !receiver.DsrOn(); }); }
 
   // Posted messages are handled in order: once this posted selection shows,
   // every click posted before it has been handled.
@@ -528,7 +608,7 @@ TEST_F(demo_gui_test, stopping) {
   Barrier();
   EXPECT_EQ(Status(), kFailed);
 
-  // STOP in the panel.
+  // STOP in the panel closes the port.
   SelectPort(0);
   StartOnCom1();
   receiver.Write(Sentence(kMunichGga));
@@ -537,10 +617,12 @@ TEST_F(demo_gui_test, stopping) {
   ASSERT_TRUE(StatusBecomes(kClosed));
   EXPECT_EQ(Text(goButton), "GO");
   EXPECT_EQ(Fields(), kBlankTexts);
+  EXPECT_TRUE(PortSeenClosed());
 
   // The toolbar's start, a redundant start, and its stop.
   Click(toolbar[0]);
   ASSERT_TRUE(StatusBecomes(kAcquiring));
+  EXPECT_TRUE(PortSeenOpen());
   receiver.Write(Sentence(kMunichGga));
   ASSERT_TRUE(FieldsBecome(kMunichTexts));
   SelectPort(4);  // a start that did anything now would fail visibly
@@ -548,49 +630,69 @@ TEST_F(demo_gui_test, stopping) {
   Barrier();
   EXPECT_EQ(Status(), kAcquiring);
   EXPECT_EQ(Text(goButton), "STOP");
+  EXPECT_TRUE(receiver.DsrOn());
   Click(toolbar[1]);
   ASSERT_TRUE(StatusBecomes(kClosed));
   EXPECT_EQ(Text(goButton), "GO");
   EXPECT_EQ(Fields(), kBlankTexts);
+  EXPECT_TRUE(PortSeenClosed());
+}
 
-  // The toolbar's exit stops acquisition and ends the program.
-  SelectPort(0);
-  Click(toolbar[0]);
-  ASSERT_TRUE(StatusBecomes(kAcquiring));
+// The toolbar's exit while a receiver streams: the port closes, and "GPS
+// interface closed" is shown, while the main window still exists; then the
+// program ends.  Watched without pause, since the window goes a few
+// milliseconds after the port: each look reads DSR or the status first and
+// the main window's existence after it, so a look that finds both proves the
+// order.
+TEST_F(demo_gui_test, stopping_with_the_exit_button) {
+  StartOnCom1();
+  receiver.StartRepeating(Sentence(kMunichGga));
+  ASSERT_TRUE(FieldsBecome(kMunichTexts));
   Click(toolbar[3]);
+  bool closedBeforeWindowWent = false;
+  bool shownBeforeWindowWent = false;
+  double deadline = NowMs() + DEADLINE_MS;
+  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && NowMs() < deadline) {
+    bool portClosed = !receiver.DsrOn();
+    bool closedShown = KeptText(statusWindow) == kClosed;
+    bool windowThere = IsWindow(mainWindow);
+    closedBeforeWindowWent |= portClosed && windowThere;
+    shownBeforeWindowWent |= closedShown && windowThere;
+    MSG message;  // the window manager may send this thread activation news
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
+  EXPECT_TRUE(closedBeforeWindowWent) << "the port was still open when the main window went";
+  EXPECT_TRUE(shownBeforeWindowWent) << "\"" << kClosed << "\" never shown";
   ASSERT_TRUE(WaitServingMessages(process.hProcess, DEADLINE_MS));
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
   EXPECT_EQ(code, 0u);
 }
 
+// The watchdog, timed at the far end of the cable: from the last sentence's
+// last byte until the demo's port drops DTR nothing is sent to the demo, and
+// the last sentence is an RMC, which updates no window, so only the demo's
+// own clock can wake its main loop to close the port 5000 to 5200 ms later.
 TEST_F(demo_gui_test, watchdog) {
   StartOnCom1();
-  ULONGLONG lastWrite = GetTickCount64();
   receiver.Write(Sentence(kMunichGga));
   ASSERT_TRUE(FieldsBecome(kMunichTexts));
-  ASSERT_TRUE(StatusBecomes(kNoResponse, 9000)) << Status();
-  ULONGLONG silence = GetTickCount64() - lastWrite;
-  // The demo stamps the sentence after it was written, so the watchdog can
-  // fire no earlier than 5000 ms after the write; the slack is for the two
-  // processes' clocks ticking at different instants.
-  EXPECT_GE(silence, 4990u);
-  EXPECT_LT(silence, 7000u);
+  Seen lastByte{NowMs(), 0};
+  receiver.Write(Sentence(kRmc));
+  lastByte.at = NowMs();
+  ASSERT_TRUE(receiver.DsrOn());
+  Seen closed{};
+  ASSERT_TRUE(WatchFor([&] { return !receiver.DsrOn(); }, lastByte.at + 7000, &closed))
+      << "the port was still open 7 s after the last sentence";
+  ExpectSpan(lastByte, closed, 5000, 5200, "silence before the watchdog closed the port");
+
+  EXPECT_TRUE(StatusBecomes(kNoResponse)) << Status();
   EXPECT_EQ(Fields(), kBlankTexts);
   EXPECT_EQ(Text(goButton), "GO");
   EXPECT_TRUE(PollUntil([&] { return Send(indicator, STM_GETIMAGE, IMAGE_BITMAP) == 0; }));
 }
 
 TEST_F(demo_gui_test, about) {
-  // Alt+? and Alt+/ are translated into a command that nothing handles.
-  ASSERT_TRUE(PostMessageA(mainWindow, WM_SYSCHAR, '?', 1 << 29));
-  ASSERT_TRUE(PostMessageA(panel, WM_SYSCHAR, '/', 1 << 29));
-  Barrier();
-  EXPECT_TRUE(AboutBoxes().empty());
-  EXPECT_EQ(Status(), kClosed);
-  EXPECT_EQ(Text(goButton), "GO");
-  EXPECT_EQ(Fields(), kBlankTexts);
-
   Click(toolbar[2]);
   ASSERT_TRUE(PollUntil([&] { return AboutBoxes().size() == 1; })) << "no About box";
   HWND about = AboutBoxes()[0];
@@ -662,6 +764,101 @@ TEST_F(demo_gui_test, about) {
   EXPECT_TRUE(PollUntil([&] { return AboutBoxes().size() == 1; }));
 }
 
+// Presses the keys down in order with Alt held, then lets them go, as
+// keyboard input to whatever window has the focus.
+void TypeWithAlt(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  auto key = [&](WORD code, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = code;
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
+  key(VK_MENU, 0);
+  for (WORD code : keys) key(code, 0);
+  for (auto code = std::rbegin(keys); code != std::rend(keys); ++code) key(*code, KEYEVENTF_KEYUP);
+  key(VK_MENU, KEYEVENTF_KEYUP);
+  ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
+            inputs.size())
+      << GetLastError();
+}
+
+// message_spy.dll hooked onto the demo's UI thread, and the log it fills.
+struct MessageSpy {
+  HANDLE mapping = nullptr;
+  SpyLog* log = nullptr;
+  HMODULE library = nullptr;
+  HHOOK hook = nullptr;
+
+  void Install(DWORD thread) {
+    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SpyLog),
+                                 MESSAGE_SPY_MAPPING);
+    ASSERT_NE(mapping, nullptr) << GetLastError();
+    log = static_cast<SpyLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+    ASSERT_NE(log, nullptr) << GetLastError();
+    library = LoadLibraryA("message_spy.dll");
+    ASSERT_NE(library, nullptr) << "message_spy.dll beside the test: error " << GetLastError();
+    FARPROC proc = GetProcAddress(library, MESSAGE_SPY_HOOK);
+    ASSERT_NE(proc, nullptr);
+    HOOKPROC hookProc;
+    static_assert(sizeof hookProc == sizeof proc, "both are code addresses");
+    std::memcpy(&hookProc, &proc, sizeof proc);
+    hook = SetWindowsHookExA(WH_CALLWNDPROC, hookProc, library, thread);
+    ASSERT_NE(hook, nullptr) << GetLastError();
+  }
+
+  std::vector<SpiedMessage> Logged() const {
+    LONG count = std::min(InterlockedCompareExchange(&log->count, 0, 0), MESSAGE_SPY_CAPACITY);
+    return std::vector<SpiedMessage>(log->entries, log->entries + count);
+  }
+
+  ~MessageSpy() {
+    if (hook) UnhookWindowsHookEx(hook);
+    if (library) FreeLibrary(library);
+    if (log) UnmapViewOfFile(log);
+    if (mapping) CloseHandle(mapping);
+  }
+};
+
+// Alt+? and Alt+/ typed on the keyboard.  The accelerator table turns each
+// into command 104 with notification 1, sent to the window the key went to
+// (the focused control, not the main window), and nothing handles 104, so
+// nothing shows.  Untranslated, the key would reach DefWindowProcA, which
+// asks for a menu with WM_SYSCOMMAND SC_KEYMENU and beeps.
+TEST_F(demo_gui_test, about_keys_alt_question_and_slash) {
+  DWORD uiThread = GetWindowThreadProcessId(mainWindow, nullptr);
+  MessageSpy spy;
+  spy.Install(uiThread);
+  SetForegroundWindow(mainWindow);
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  ASSERT_TRUE(GetGUIThreadInfo(uiThread, &gui)) << GetLastError();
+  ASSERT_EQ(GetForegroundWindow(), mainWindow) << "keys would go elsewhere";
+  ASSERT_NE(gui.hwndFocus, nullptr);
+  ASSERT_NE(gui.hwndFocus, mainWindow) << "the main window itself has the focus";
+
+  TypeWithAlt({VK_OEM_2});             // '/'
+  TypeWithAlt({VK_SHIFT, VK_OEM_2});  // '?'
+  ASSERT_TRUE(PollUntil([&] { return spy.Logged().size() >= 2; }))
+      << spy.Logged().size() << " commands seen";
+  std::vector<SpiedMessage> logged = spy.Logged();
+  ASSERT_EQ(logged.size(), 2u);
+  for (const SpiedMessage& sent : logged) {
+    EXPECT_EQ(sent.message, static_cast<UINT>(WM_COMMAND))
+        << "message " << sent.message << " with " << sent.wParam;
+    EXPECT_EQ(sent.wParam, MAKEWPARAM(ID_CMD_ABOUT, 1));
+    EXPECT_EQ(sent.lParam, 0);
+    EXPECT_EQ(sent.window, reinterpret_cast<uint64_t>(gui.hwndFocus))
+        << (sent.window == reinterpret_cast<uint64_t>(mainWindow) ? "sent to the main window" : "");
+  }
+  Barrier();
+  EXPECT_TRUE(AboutBoxes().empty());
+  EXPECT_EQ(Status(), kClosed);
+  EXPECT_EQ(Text(goButton), "GO");
+  EXPECT_EQ(Fields(), kBlankTexts);
+}
+
 TEST_F(demo_gui_test, close_while_acquiring) {
   StartOnCom1();
   receiver.StartRepeating(Sentence(kMunichGga));
@@ -673,45 +870,59 @@ TEST_F(demo_gui_test, close_while_acquiring) {
   EXPECT_EQ(code, 0u);
 }
 
-TEST_F(demo_gui_test, indicator) {
-  StartOnCom1();
-  receiver.StartRepeating(Sentence(kMunichGga));
-  // Collect the sequence of images the control shows for a few seconds, and
-  // the colour at the centre of the dot as each was last seen on screen.
-  std::vector<LRESULT> shown;
-  std::vector<uint32_t> centre;
-  ULONGLONG end = GetTickCount64() + 3600;
-  while (GetTickCount64() < end) {
-    LRESULT image = Send(indicator, STM_GETIMAGE, IMAGE_BITMAP);
-    if (shown.empty() || shown.back() != image) {
-      shown.push_back(image);
-      centre.push_back(0);
-    }
-    Screenshot shot = ClientShot(indicator);
-    if (shot.width > 10 && shot.height > 6) centre.back() = shot.At(10, 6);
-    WaitServingMessages(nullptr, POLL_MS);
-  }
-  // Empty for the first second, then lit, dark, lit.
-  ASSERT_GE(shown.size(), 4u) << "images seen: " << shown.size();
-  EXPECT_EQ(shown[0], 0);
-  EXPECT_NE(shown[1], 0);
-  EXPECT_NE(shown[2], 0);
-  EXPECT_NE(shown[1], shown[2]);
-  EXPECT_EQ(shown[3], shown[1]);
-  EXPECT_EQ(centre[1], 0xFF0000u) << "the first image is the red dot";
-  EXPECT_EQ(centre[2], 0xC0C0C0u) << "the second is plain light grey";
+constexpr uint32_t DOT_RED = 0xFF0000;
+constexpr uint32_t PLAIN_GREY = 0xC0C0C0;
 
+// The indicator, watched on screen while the demo is left alone: from GO
+// until the third image shows nothing is sent to the demo, so only its own
+// clock can wake its main loop.  Empty for the first second, then the red
+// dot, the grey image and the dot again, each change 1000 to 1100 ms after
+// the one before.
+TEST_F(demo_gui_test, indicator) {
+  RECT area = Rect(indicator);
+  // The centre of the dot in its 21 x 14 bitmap.
+  RECT centreArea = {area.left + 10, area.top + 6, area.left + 11, area.top + 7};
+  auto centre = [&] {
+    Screenshot shot = ScreenShot(centreArea);
+    return shot.width == 1 ? shot.At(0, 0) : 0xFFFFFFFFu;
+  };
+  const uint32_t empty = centre();
+  ASSERT_NE(empty, DOT_RED);
+  ASSERT_NE(empty, PLAIN_GREY);
+  receiver.Open();
+
+  Seen go{NowMs(), 0};
+  Click(goButton);
+  go.at = NowMs();
+  std::vector<Seen> changes;
+  std::vector<uint32_t> looks;
+  uint32_t look = empty;
+  uint32_t seen = empty;
+  Seen change{};
+  while (changes.size() < 3 &&
+         WatchFor([&] { return (seen = centre()) != look; }, go.at + 3 * 1100 + 200, &change)) {
+    look = seen;
+    changes.push_back(change);
+    looks.push_back(look);
+  }
+  ASSERT_EQ(looks, (std::vector<uint32_t>{DOT_RED, PLAIN_GREY, DOT_RED}));
+  ExpectSpan(go, changes[0], 1000, 1100, "GO to the first image");
+  ExpectSpan(changes[0], changes[1], 1000, 1100, "the dot to the grey image");
+  ExpectSpan(changes[1], changes[2], 1000, 1100, "the grey image to the dot");
+  EXPECT_TRUE(receiver.DsrOn());
+  EXPECT_EQ(Status(), kAcquiring);
+  EXPECT_NE(Send(indicator, STM_GETIMAGE, IMAGE_BITMAP), 0);
+
+  // Stopped, the control is empty; a restart goes on with the image that
+  // was due next, the grey one, not with the dot.
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kClosed));
   EXPECT_TRUE(PollUntil([&] { return Send(indicator, STM_GETIMAGE, IMAGE_BITMAP) == 0; }));
-
-  // A restart goes on with the image that was due next, not with the dot.
-  LRESULT due = shown.back() == shown[1] ? shown[2] : shown[1];
+  EXPECT_TRUE(PollUntil([&] { return centre() == empty; }));
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kAcquiring));
-  LRESULT first = 0;
-  EXPECT_TRUE(PollUntil([&] { return (first = Send(indicator, STM_GETIMAGE, IMAGE_BITMAP)) != 0; }));
-  EXPECT_EQ(first, due);
+  ASSERT_TRUE(WatchFor([&] { return centre() != empty; }, NowMs() + DEADLINE_MS, &change));
+  EXPECT_EQ(centre(), PLAIN_GREY);
 }
 
 TEST_F(demo_gui_test, exit_command_to_main_window) {
