@@ -59,13 +59,18 @@ bool WaitServingMessages(HANDLE handle, DWORD ms) {
   }
 }
 
-// Milliseconds on the performance counter, the finest clock the test has.
-double NowMs() {
+// Milliseconds on the performance counter, the finest clock the test has;
+// it is the same in every process, the demo's too.
+double CounterMs(int64_t counter) {
   static LARGE_INTEGER frequency;
   if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(counter) / static_cast<double>(frequency.QuadPart);
+}
+
+double NowMs() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return CounterMs(now.QuadPart);
 }
 
 // When a change happened, as far as polling can tell: after before, no later
@@ -99,8 +104,8 @@ void ExpectSpan(const Seen& from, const Seen& to, double low, double high, const
   double shortest = to.before - from.at;
   double longest = to.at - from.before;
   std::printf("%s: %.1f to %.1f ms\n", what, shortest, longest);
-  EXPECT_GE(longest, low) << what << ": " << shortest << " to " << longest << " ms";
-  EXPECT_LE(shortest, high) << what << ": " << shortest << " to " << longest << " ms";
+  EXPECT_GE(longest, low) << what;
+  EXPECT_LE(shortest, high) << what;
 }
 
 // Polls until the condition holds or the deadline passes.
@@ -789,9 +794,22 @@ struct MessageSpy {
   HANDLE mapping = nullptr;
   SpyLog* log = nullptr;
   HMODULE library = nullptr;
-  HHOOK hook = nullptr;
+  HHOOK hooks[2] = {};
 
-  void Install(DWORD thread) {
+  void Hook(int index, int type, const char* name, DWORD thread) {
+    FARPROC proc = GetProcAddress(library, name);
+    ASSERT_NE(proc, nullptr) << name;
+    HOOKPROC hookProc;
+    static_assert(sizeof hookProc == sizeof proc, "both are code addresses");
+    std::memcpy(&hookProc, &proc, sizeof proc);
+    hooks[index] = SetWindowsHookExA(type, hookProc, library, thread);
+    ASSERT_NE(hooks[index], nullptr) << name << ": error " << GetLastError();
+  }
+
+  // Also loads the spy into the demo (on the first message the demo takes),
+  // and sees it there.
+  void Install(HWND demoWindow) {
+    DWORD thread = GetWindowThreadProcessId(demoWindow, nullptr);
     mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SpyLog),
                                  MESSAGE_SPY_MAPPING);
     ASSERT_NE(mapping, nullptr) << GetLastError();
@@ -799,22 +817,28 @@ struct MessageSpy {
     ASSERT_NE(log, nullptr) << GetLastError();
     library = LoadLibraryA("message_spy.dll");
     ASSERT_NE(library, nullptr) << "message_spy.dll beside the test: error " << GetLastError();
-    FARPROC proc = GetProcAddress(library, MESSAGE_SPY_HOOK);
-    ASSERT_NE(proc, nullptr);
-    HOOKPROC hookProc;
-    static_assert(sizeof hookProc == sizeof proc, "both are code addresses");
-    std::memcpy(&hookProc, &proc, sizeof proc);
-    hook = SetWindowsHookExA(WH_CALLWNDPROC, hookProc, library, thread);
-    ASSERT_NE(hook, nullptr) << GetLastError();
+    Hook(0, WH_CALLWNDPROC, MESSAGE_SPY_SENT_HOOK, thread);
+    Hook(1, WH_GETMESSAGE, MESSAGE_SPY_TAKEN_HOOK, thread);
+    Send(demoWindow, WM_NULL);
+    ASSERT_EQ(Logged({WM_NULL}).size(), 1u) << "the spy is not in the demo";
   }
 
-  std::vector<SpiedMessage> Logged() const {
+  // The messages of the given kinds logged so far.
+  std::vector<SpiedMessage> Logged(std::initializer_list<UINT> kinds) const {
     LONG count = std::min(InterlockedCompareExchange(&log->count, 0, 0), MESSAGE_SPY_CAPACITY);
-    return std::vector<SpiedMessage>(log->entries, log->entries + count);
+    std::vector<SpiedMessage> logged;
+    for (LONG i = 0; i < count; ++i) {
+      for (UINT kind : kinds) {
+        if (log->entries[i].message == kind) logged.push_back(log->entries[i]);
+      }
+    }
+    return logged;
   }
 
   ~MessageSpy() {
-    if (hook) UnhookWindowsHookEx(hook);
+    for (HHOOK hook : hooks) {
+      if (hook) UnhookWindowsHookEx(hook);
+    }
     if (library) FreeLibrary(library);
     if (log) UnmapViewOfFile(log);
     if (mapping) CloseHandle(mapping);
@@ -827,9 +851,9 @@ struct MessageSpy {
 // nothing shows.  Untranslated, the key would reach DefWindowProcA, which
 // asks for a menu with WM_SYSCOMMAND SC_KEYMENU and beeps.
 TEST_F(demo_gui_test, about_keys_alt_question_and_slash) {
-  DWORD uiThread = GetWindowThreadProcessId(mainWindow, nullptr);
   MessageSpy spy;
-  spy.Install(uiThread);
+  spy.Install(mainWindow);
+  DWORD uiThread = GetWindowThreadProcessId(mainWindow, nullptr);
   SetForegroundWindow(mainWindow);
   GUITHREADINFO gui{};
   gui.cbSize = sizeof gui;
@@ -840,9 +864,10 @@ TEST_F(demo_gui_test, about_keys_alt_question_and_slash) {
 
   TypeWithAlt({VK_OEM_2});             // '/'
   TypeWithAlt({VK_SHIFT, VK_OEM_2});  // '?'
-  ASSERT_TRUE(PollUntil([&] { return spy.Logged().size() >= 2; }))
-      << spy.Logged().size() << " commands seen";
-  std::vector<SpiedMessage> logged = spy.Logged();
+  auto commands = [&] { return spy.Logged({WM_COMMAND, WM_SYSCOMMAND}); };
+  ASSERT_TRUE(PollUntil([&] { return commands().size() >= 2; }))
+      << commands().size() << " commands seen";
+  std::vector<SpiedMessage> logged = commands();
   ASSERT_EQ(logged.size(), 2u);
   for (const SpiedMessage& sent : logged) {
     EXPECT_EQ(sent.message, static_cast<UINT>(WM_COMMAND))
@@ -873,11 +898,12 @@ TEST_F(demo_gui_test, close_while_acquiring) {
 constexpr uint32_t DOT_RED = 0xFF0000;
 constexpr uint32_t PLAIN_GREY = 0xC0C0C0;
 
-// The indicator, watched on screen while the demo is left alone: from GO
-// until the third image shows nothing is sent to the demo, so only its own
-// clock can wake its main loop.  Empty for the first second, then the red
-// dot, the grey image and the dot again, each change 1000 to 1100 ms after
-// the one before.
+// The indicator while the demo is left alone: from GO until the third image
+// shows nothing is sent to the demo, so only its own clock can wake its main
+// loop.  The spy in the demo times each toggle (the loop takes the image it
+// posted in the same pass), the screen shows which image it is.  Empty for
+// the first second, then the red dot, the grey image and the dot again, each
+// toggle 1000 to 1100 ms after the one before.
 TEST_F(demo_gui_test, indicator) {
   RECT area = Rect(indicator);
   // The centre of the dot in its 21 x 14 bitmap.
@@ -889,29 +915,42 @@ TEST_F(demo_gui_test, indicator) {
   const uint32_t empty = centre();
   ASSERT_NE(empty, DOT_RED);
   ASSERT_NE(empty, PLAIN_GREY);
+  MessageSpy spy;
+  spy.Install(mainWindow);
   receiver.Open();
 
   Seen go{NowMs(), 0};
   Click(goButton);
   go.at = NowMs();
-  std::vector<Seen> changes;
+  const double deadline = go.at + 3 * 1100 + 200;
   std::vector<uint32_t> looks;
-  uint32_t look = empty;
-  uint32_t seen = empty;
-  Seen change{};
-  while (changes.size() < 3 &&
-         WatchFor([&] { return (seen = centre()) != look; }, go.at + 3 * 1100 + 200, &change)) {
-    look = seen;
-    changes.push_back(change);
-    looks.push_back(look);
+  std::vector<SpiedMessage> toggles;
+  while ((looks.size() < 3 || toggles.size() < 3) && NowMs() < deadline) {
+    uint32_t look = centre();
+    if (look != (looks.empty() ? empty : looks.back())) looks.push_back(look);
+    toggles = spy.Logged({STM_SETIMAGE});
+    Sleep(1);
   }
-  ASSERT_EQ(looks, (std::vector<uint32_t>{DOT_RED, PLAIN_GREY, DOT_RED}));
-  ExpectSpan(go, changes[0], 1000, 1100, "GO to the first image");
-  ExpectSpan(changes[0], changes[1], 1000, 1100, "the dot to the grey image");
-  ExpectSpan(changes[1], changes[2], 1000, 1100, "the grey image to the dot");
+  const char* const spans[] = {"GO to the first toggle", "the first toggle to the second",
+                               "the second toggle to the third"};
+  auto toggled = [&](size_t i) {
+    double at = CounterMs(toggles[i].counter);
+    return Seen{at, at};
+  };
+  for (size_t i = 0; i < toggles.size() && i < 3; ++i) {
+    ExpectSpan(i == 0 ? go : toggled(i - 1), toggled(i), 1000, 1100, spans[i]);
+  }
+  ASSERT_EQ(toggles.size(), 3u) << "toggles within " << deadline - go.at << " ms of GO";
+  EXPECT_EQ(looks, (std::vector<uint32_t>{DOT_RED, PLAIN_GREY, DOT_RED}))
+      << "centre colours of the images on screen";
+  const int64_t dot = toggles[0].lParam;
+  const int64_t grey = toggles[1].lParam;
+  EXPECT_NE(dot, 0);
+  EXPECT_NE(grey, 0);
+  EXPECT_NE(dot, grey);
+  EXPECT_EQ(toggles[2].lParam, dot);
   EXPECT_TRUE(receiver.DsrOn());
   EXPECT_EQ(Status(), kAcquiring);
-  EXPECT_NE(Send(indicator, STM_GETIMAGE, IMAGE_BITMAP), 0);
 
   // Stopped, the control is empty; a restart goes on with the image that
   // was due next, the grey one, not with the dot.
@@ -921,8 +960,13 @@ TEST_F(demo_gui_test, indicator) {
   EXPECT_TRUE(PollUntil([&] { return centre() == empty; }));
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kAcquiring));
-  ASSERT_TRUE(WatchFor([&] { return centre() != empty; }, NowMs() + DEADLINE_MS, &change));
+  Seen shown{};
+  ASSERT_TRUE(WatchFor([&] { return centre() != empty; }, NowMs() + DEADLINE_MS, &shown));
   EXPECT_EQ(centre(), PLAIN_GREY);
+  std::vector<SpiedMessage> images = spy.Logged({STM_SETIMAGE});
+  ASSERT_GE(images.size(), 5u);
+  EXPECT_EQ(images[3].lParam, 0) << "the stop empties the control";
+  EXPECT_EQ(images[4].lParam, grey);
 }
 
 TEST_F(demo_gui_test, exit_command_to_main_window) {
