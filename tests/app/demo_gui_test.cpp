@@ -815,6 +815,9 @@ struct MessageSpy {
     ASSERT_NE(mapping, nullptr) << GetLastError();
     log = static_cast<SpyLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
     ASSERT_NE(log, nullptr) << GetLastError();
+    // A mapping left by an earlier demo that has not quite ended yet starts
+    // afresh too.
+    InterlockedExchange(&log->count, 0);
     library = LoadLibraryA("message_spy.dll");
     ASSERT_NE(library, nullptr) << "message_spy.dll beside the test: error " << GetLastError();
     Hook(0, WH_CALLWNDPROC, MESSAGE_SPY_SENT_HOOK, thread);

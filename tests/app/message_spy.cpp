@@ -2,15 +2,15 @@
 
 namespace {
 
-SpyLog* log;
+SpyLog* spyLog;
 
 SpyLog* OpenLog() {
-  if (!log) {
+  if (!spyLog) {
     HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, MESSAGE_SPY_MAPPING);
     // Kept open for the life of the process: the hooks may run at any time.
-    if (mapping) log = static_cast<SpyLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+    if (mapping) spyLog = static_cast<SpyLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
   }
-  return log;
+  return spyLog;
 }
 
 void Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
