@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -663,7 +665,7 @@ TEST_F(demo_gui_test, stopping_with_the_exit_button) {
     bool windowThere = IsWindow(mainWindow);
     closedBeforeWindowWent |= portClosed && windowThere;
     shownBeforeWindowWent |= closedShown && windowThere;
-    MSG message;  // the window manager may send this thread activation news
+    MSG message;  // the window manager may send this thread activation messages
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   }
   EXPECT_TRUE(closedBeforeWindowWent) << "the port was still open when the main window went";
