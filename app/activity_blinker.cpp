@@ -1,11 +1,9 @@
 #include "app/clock.h"
 #include "app/demo_windows.h"
+#include "app/loop_schedule.h"
 #include "resources/resource.h"
 
 namespace {
-
-constexpr int32_t BLINK_INTERVAL_MS = 1000;
-constexpr int32_t NO_RESPONSE_LIMIT_MS = 5000;
 
 void ShowImage(const ActivityBlinker* blinker, HBITMAP image) {
   // Posted, never sent, so the poll does not wait for the control to paint;
@@ -38,7 +36,7 @@ void StopBlinker(ActivityBlinker* blinker) {
 
 void PollBlinker(ActivityBlinker* blinker) {
   if (!blinker->blinking) return;
-  if (!HasElapsed(blinker->lastToggle, BLINK_INTERVAL_MS)) return;
+  if (!BlinkIsDue(blinker->lastToggle)) return;
   ShowImage(blinker, blinker->current);
   blinker->current =
       blinker->current == blinker->bitmapLit ? blinker->bitmapDark : blinker->bitmapLit;
@@ -46,21 +44,8 @@ void PollBlinker(ActivityBlinker* blinker) {
 }
 
 void CheckWatchdog() {
-  if (running != 1 || !HasElapsed(lastSentenceTime.load(), NO_RESPONSE_LIMIT_MS)) return;
+  if (running != 1 || !WatchdogIsDue(lastSentenceTime.load())) return;
   StopAcquisition();
   running = 0;
   SetStatusText("No response from GPS device");
-}
-
-DWORD MillisecondsUntilNextCheck(const ActivityBlinker* blinker) {
-  DWORD wait = INFINITE;
-  if (blinker->blinking) {
-    wait = static_cast<DWORD>(MillisecondsUntilElapsed(blinker->lastToggle, BLINK_INTERVAL_MS));
-  }
-  if (running == 1) {
-    DWORD watchdog =
-        static_cast<DWORD>(MillisecondsUntilElapsed(lastSentenceTime.load(), NO_RESPONSE_LIMIT_MS));
-    if (watchdog < wait) wait = watchdog;
-  }
-  return wait;
 }

@@ -41,9 +41,6 @@ void StartBlinker(ActivityBlinker* blinker);
 void StopBlinker(ActivityBlinker* blinker);
 void PollBlinker(ActivityBlinker* blinker);
 void CheckWatchdog();
-// How long the main loop may wait for input before the indicator or the
-// watchdog is due; INFINITE while neither is armed.
-DWORD MillisecondsUntilNextCheck(const ActivityBlinker* blinker);
 
 // about_box.cpp
 void ShowAboutBox();

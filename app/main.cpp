@@ -1,9 +1,12 @@
 // The demo's entry and its main loop, which also times the activity indicator
 // and the no-response watchdog: no window timers are used.
 #include "app/demo_windows.h"
+#include "app/loop_schedule.h"
 #include "resources/resource.h"
 
 namespace {
+
+static_assert(WAIT_FOREVER == INFINITE, "a schedule with nothing armed waits without end");
 
 // Polling interval when waiting for input itself fails: slow enough not to
 // keep a processor busy, fast enough for the 1000 ms blink.
@@ -13,7 +16,8 @@ constexpr DWORD WAIT_FAILED_RETRY_MS = 10;
 // watchdog is due.  Messages sent by the reader thread wake it too, and the
 // next PeekMessageA serves them.
 void WaitForInputOrNextCheck() {
-  DWORD timeout = MillisecondsUntilNextCheck(&appState.blinker);
+  DWORD timeout = MillisecondsUntilNextCheck(appState.blinker.blinking, appState.blinker.lastToggle,
+                                             running, lastSentenceTime.load());
   if (timeout == 0) return;
   DWORD result =
       MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);

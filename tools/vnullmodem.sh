@@ -17,7 +17,9 @@
 # --display starts Xvfb and runs Wine on it; without it Wine uses the
 # caller's DISPLAY, if any.  --device maps COM<k> to a real serial device
 # (say /dev/ttyUSB0) instead of pair k's near end.
-# <state-dir>/env holds the variables a test needs (see write_env).
+# <state-dir>/env holds the variables a test needs (see write_env); its
+# ORVO_VNM_STATE also tells the modem-line shim where the cables are, so that
+# a far end sees its near end's DTR and RTS (see modemshim.c).
 set -eu
 
 PAIRS=4

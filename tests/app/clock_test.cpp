@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace {
 
@@ -69,11 +73,33 @@ TEST_F(clock_test, stamps_copy_the_current_count) {
   EXPECT_EQ(ElapsedSince(-50), 8);
 }
 
-TEST(real_clock_test, counts_from_process_start_and_never_goes_back) {
+// The real clock against the standard library's steady clock: it starts
+// near zero at process start, steps one millisecond at a time and keeps
+// pace, so it is neither stuck, nor counting seconds, nor in other units.
+TEST(real_clock_test, counts_milliseconds_from_process_start) {
   int32_t first = ClockNow();
   EXPECT_GE(first, 0);
   EXPECT_LT(first, 60 * 60 * 1000) << "a test process an hour old";
-  EXPECT_GE(ElapsedSince(first), 0);
+
+  using std::chrono::milliseconds;
+  using std::chrono::steady_clock;
+  const int32_t from = ClockNow();
+  const steady_clock::time_point start = steady_clock::now();
+  const steady_clock::time_point deadline = start + std::chrono::seconds(5);
+  int32_t previous = from;
+  int32_t smallestStep = INT32_MAX;
+  while (ElapsedSince(from) < 100 && steady_clock::now() < deadline) {
+    int32_t now = ClockNow();
+    if (now != previous) smallestStep = std::min(smallestStep, now - previous);
+    previous = now;
+    std::this_thread::yield();
+  }
+  auto elapsed = std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count();
+  EXPECT_EQ(smallestStep, 1);
+  // 100 counts take 99 to 100 ms; the upper slack is for a loaded machine.
+  EXPECT_GE(elapsed, 98);
+  EXPECT_LT(elapsed, 400);
+  EXPECT_GE(ElapsedSince(first), 100);
 }
 
 }  // namespace

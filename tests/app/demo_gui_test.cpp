@@ -1,7 +1,13 @@
 // Drives the real demo program: starts orvogps-demo.exe, finds its windows by
-// class and control id, clicks with BM_CLICK, reads texts with WM_GETTEXT and
-// what it paints from Wine's drawn desktop, and plays the receiver on the far
-// end of the virtual COM1 (COM11).
+// class and control id, clicks with BM_CLICK, reads texts with WM_GETTEXT (or
+// as the window manager keeps them) and what it paints from Wine's drawn
+// desktop, and plays the receiver on the far end of the virtual COM1
+// (COM11), where the demo's DTR shows as DSR.
+//
+// The demo's main loop sleeps until input arrives or its indicator or
+// watchdog is due, and any message wakes it.  So the timed checks send it
+// nothing while they measure: they watch the screen and the far end of the
+// cable, and ask the demo only once the measured time is over.
 //
 //   demo_gui_test.exe <path of orvogps-demo.exe> [gtest options]
 #include <windows.h>
@@ -13,10 +19,13 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/app/message_spy.h"
 
 namespace {
 
@@ -52,6 +61,55 @@ bool WaitServingMessages(HANDLE handle, DWORD ms) {
   }
 }
 
+// Milliseconds on the performance counter, the finest clock the test has;
+// it is the same in every process, the demo's too.
+double CounterMs(int64_t counter) {
+  static LARGE_INTEGER frequency;
+  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(counter) / static_cast<double>(frequency.QuadPart);
+}
+
+double NowMs() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return CounterMs(now.QuadPart);
+}
+
+// When a change happened, as far as polling can tell: after before, no later
+// than at.
+struct Seen {
+  double before;
+  double at;
+};
+
+// Polls the condition every millisecond, without serving messages or
+// sending any, until it holds (true, with when it turned in seen) or
+// deadline (on NowMs) passes.  The caller knows it did not hold before the
+// call.
+bool WatchFor(const std::function<bool()>& condition, double deadline, Seen* seen) {
+  double lastFalse = NowMs();
+  for (;;) {
+    double sampled = NowMs();
+    if (condition()) {
+      *seen = {lastFalse, NowMs()};
+      return true;
+    }
+    lastFalse = sampled;
+    if (sampled > deadline) return false;
+    Sleep(1);
+  }
+}
+
+// The time from one change to the other lies between low and high ms as far
+// as polling can tell: the times it allows meet that range.
+void ExpectSpan(const Seen& from, const Seen& to, double low, double high, const char* what) {
+  double shortest = to.before - from.at;
+  double longest = to.at - from.before;
+  std::printf("%s: %.1f to %.1f ms\n", what, shortest, longest);
+  EXPECT_GE(longest, low) << what;
+  EXPECT_LE(shortest, high) << what;
+}
+
 // Polls until the condition holds or the deadline passes.
 bool PollUntil(const std::function<bool()>& condition, DWORD deadlineMs = DEADLINE_MS) {
   ULONGLONG end = GetTickCount64() + deadlineMs;
@@ -70,6 +128,15 @@ std::string Text(HWND window) {
     return "<no answer>";
   }
   return std::string(text, length);
+}
+
+// The text of a window whose text the window manager keeps (the status line,
+// a button), read without sending the demo anything: GetWindowTextA does
+// not send WM_GETTEXT to another process's window.
+std::string KeptText(HWND window) {
+  char text[256] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -111,8 +178,16 @@ struct Receiver {
   std::string repeated;
 
   void Open() {
-    port = CreateFileA("\\\\.\\COM11", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    port = CreateFileA("\\\\.\\COM11", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
     ASSERT_NE(port, INVALID_HANDLE_VALUE) << "far end of COM1, error " << GetLastError();
+  }
+
+  // The cable wires the demo's DTR, which its port raises at open and drops
+  // at close, to this end's DSR.
+  bool DsrOn() {
+    DWORD lines = 0;
+    return GetCommModemStatus(port, &lines) && (lines & MS_DSR_ON);
   }
 
   void Write(const std::string& bytes) {
@@ -169,13 +244,13 @@ struct Screenshot {
   uint32_t At(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
 };
 
-Screenshot ClientShot(HWND window) {
+// A rectangle of the screen, in screen coordinates.  Reading the screen sends
+// the demo nothing.
+Screenshot ScreenShot(const RECT& area) {
   Screenshot shot;
-  RECT client{};
-  POINT corner{0, 0};
-  if (!GetClientRect(window, &client) || !ClientToScreen(window, &corner)) return shot;
-  shot.width = client.right;
-  shot.height = client.bottom;
+  shot.width = area.right - area.left;
+  shot.height = area.bottom - area.top;
+  if (shot.width <= 0 || shot.height <= 0) return {};
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = shot.width;
@@ -189,7 +264,7 @@ Screenshot ClientShot(HWND window) {
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (memory && bitmap) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, corner.x, corner.y, SRCCOPY)) {
+    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY)) {
       GdiFlush();
       const uint32_t* first = static_cast<const uint32_t*>(bits);
       shot.pixels.assign(first, first + shot.width * shot.height);
@@ -201,6 +276,13 @@ Screenshot ClientShot(HWND window) {
   ReleaseDC(nullptr, screen);
   if (shot.pixels.empty()) shot.width = shot.height = 0;
   return shot;
+}
+
+Screenshot ClientShot(HWND window) {
+  RECT client{};
+  POINT corner{0, 0};
+  if (!GetClientRect(window, &client) || !ClientToScreen(window, &corner)) return {};
+  return ScreenShot({corner.x, corner.y, corner.x + client.right, corner.y + client.bottom});
 }
 
 uint32_t Rgb(COLORREF colour) {
@@ -336,7 +418,7 @@ class demo_gui_test : public ::testing::Test {
     if (process.hThread) CloseHandle(process.hThread);
   }
 
-  std::string Status() { return Text(statusWindow); }
+  std::string Status() { return KeptText(statusWindow); }
 
   std::vector<std::string> Fields() {
     std::vector<std::string> texts;
@@ -356,13 +438,18 @@ class demo_gui_test : public ::testing::Test {
     return PollUntil([&] { return Fields() == texts; });
   }
 
-  // GO on COM1 with the receiver connected.
+  // GO on COM1 with the receiver connected: the far end sees the port open.
   void StartOnCom1() {
     receiver.Open();
+    ASSERT_FALSE(receiver.DsrOn()) << "DTR up before GO";
     Click(goButton);
     ASSERT_TRUE(StatusBecomes(kAcquiring)) << Status();
     ASSERT_EQ(Text(goButton), "STOP");
+    ASSERT_TRUE(PortSeenOpen());
   }
+
+  bool PortSeenOpen() { return PollUntil([&] { return receiver.DsrOn(); }); }
+  bool PortSeenClosed() { return PollUntil([&] { return !receiver.DsrOn(); }); }
 
   // Posted messages are handled in order: once this posted selection shows,
   // every click posted before it has been handled.
@@ -528,7 +615,7 @@ TEST_F(demo_gui_test, stopping) {
   Barrier();
   EXPECT_EQ(Status(), kFailed);
 
-  // STOP in the panel.
+  // STOP in the panel closes the port.
   SelectPort(0);
   StartOnCom1();
   receiver.Write(Sentence(kMunichGga));
@@ -537,10 +624,12 @@ TEST_F(demo_gui_test, stopping) {
   ASSERT_TRUE(StatusBecomes(kClosed));
   EXPECT_EQ(Text(goButton), "GO");
   EXPECT_EQ(Fields(), kBlankTexts);
+  EXPECT_TRUE(PortSeenClosed());
 
   // The toolbar's start, a redundant start, and its stop.
   Click(toolbar[0]);
   ASSERT_TRUE(StatusBecomes(kAcquiring));
+  EXPECT_TRUE(PortSeenOpen());
   receiver.Write(Sentence(kMunichGga));
   ASSERT_TRUE(FieldsBecome(kMunichTexts));
   SelectPort(4);  // a start that did anything now would fail visibly
@@ -548,49 +637,69 @@ TEST_F(demo_gui_test, stopping) {
   Barrier();
   EXPECT_EQ(Status(), kAcquiring);
   EXPECT_EQ(Text(goButton), "STOP");
+  EXPECT_TRUE(receiver.DsrOn());
   Click(toolbar[1]);
   ASSERT_TRUE(StatusBecomes(kClosed));
   EXPECT_EQ(Text(goButton), "GO");
   EXPECT_EQ(Fields(), kBlankTexts);
+  EXPECT_TRUE(PortSeenClosed());
+}
 
-  // The toolbar's exit stops acquisition and ends the program.
-  SelectPort(0);
-  Click(toolbar[0]);
-  ASSERT_TRUE(StatusBecomes(kAcquiring));
+// The toolbar's exit while a receiver streams: the port closes, and "GPS
+// interface closed" is shown, while the main window still exists; then the
+// program ends.  Watched without pause, since the window goes a few
+// milliseconds after the port: each look reads DSR or the status first and
+// the main window's existence after it, so a look that finds both proves the
+// order.
+TEST_F(demo_gui_test, stopping_with_the_exit_button) {
+  StartOnCom1();
+  receiver.StartRepeating(Sentence(kMunichGga));
+  ASSERT_TRUE(FieldsBecome(kMunichTexts));
   Click(toolbar[3]);
+  bool closedBeforeWindowWent = false;
+  bool shownBeforeWindowWent = false;
+  double deadline = NowMs() + DEADLINE_MS;
+  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && NowMs() < deadline) {
+    bool portClosed = !receiver.DsrOn();
+    bool closedShown = KeptText(statusWindow) == kClosed;
+    bool windowThere = IsWindow(mainWindow);
+    closedBeforeWindowWent |= portClosed && windowThere;
+    shownBeforeWindowWent |= closedShown && windowThere;
+    MSG message;  // the window manager may send this thread activation messages
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
+  EXPECT_TRUE(closedBeforeWindowWent) << "the port was still open when the main window went";
+  EXPECT_TRUE(shownBeforeWindowWent) << "\"" << kClosed << "\" never shown";
   ASSERT_TRUE(WaitServingMessages(process.hProcess, DEADLINE_MS));
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
   EXPECT_EQ(code, 0u);
 }
 
+// The watchdog, timed at the far end of the cable: from the last sentence's
+// last byte until the demo's port drops DTR nothing is sent to the demo, and
+// the last sentence is an RMC, which updates no window, so only the demo's
+// own clock can wake its main loop to close the port 5000 to 5200 ms later.
 TEST_F(demo_gui_test, watchdog) {
   StartOnCom1();
-  ULONGLONG lastWrite = GetTickCount64();
   receiver.Write(Sentence(kMunichGga));
   ASSERT_TRUE(FieldsBecome(kMunichTexts));
-  ASSERT_TRUE(StatusBecomes(kNoResponse, 9000)) << Status();
-  ULONGLONG silence = GetTickCount64() - lastWrite;
-  // The demo stamps the sentence after it was written, so the watchdog can
-  // fire no earlier than 5000 ms after the write; the slack is for the two
-  // processes' clocks ticking at different instants.
-  EXPECT_GE(silence, 4990u);
-  EXPECT_LT(silence, 7000u);
+  Seen lastByte{NowMs(), 0};
+  receiver.Write(Sentence(kRmc));
+  lastByte.at = NowMs();
+  ASSERT_TRUE(receiver.DsrOn());
+  Seen closed{};
+  ASSERT_TRUE(WatchFor([&] { return !receiver.DsrOn(); }, lastByte.at + 7000, &closed))
+      << "the port was still open 7 s after the last sentence";
+  ExpectSpan(lastByte, closed, 5000, 5200, "silence before the watchdog closed the port");
+
+  EXPECT_TRUE(StatusBecomes(kNoResponse)) << Status();
   EXPECT_EQ(Fields(), kBlankTexts);
   EXPECT_EQ(Text(goButton), "GO");
   EXPECT_TRUE(PollUntil([&] { return Send(indicator, STM_GETIMAGE, IMAGE_BITMAP) == 0; }));
 }
 
 TEST_F(demo_gui_test, about) {
-  // Alt+? and Alt+/ are translated into a command that nothing handles.
-  ASSERT_TRUE(PostMessageA(mainWindow, WM_SYSCHAR, '?', 1 << 29));
-  ASSERT_TRUE(PostMessageA(panel, WM_SYSCHAR, '/', 1 << 29));
-  Barrier();
-  EXPECT_TRUE(AboutBoxes().empty());
-  EXPECT_EQ(Status(), kClosed);
-  EXPECT_EQ(Text(goButton), "GO");
-  EXPECT_EQ(Fields(), kBlankTexts);
-
   Click(toolbar[2]);
   ASSERT_TRUE(PollUntil([&] { return AboutBoxes().size() == 1; })) << "no About box";
   HWND about = AboutBoxes()[0];
@@ -662,6 +771,124 @@ TEST_F(demo_gui_test, about) {
   EXPECT_TRUE(PollUntil([&] { return AboutBoxes().size() == 1; }));
 }
 
+// Presses the keys down in order with Alt held, then lets them go, as
+// keyboard input to whatever window has the focus.
+void TypeWithAlt(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  auto key = [&](WORD code, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = code;
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
+  key(VK_MENU, 0);
+  for (WORD code : keys) key(code, 0);
+  for (auto code = std::rbegin(keys); code != std::rend(keys); ++code) key(*code, KEYEVENTF_KEYUP);
+  key(VK_MENU, KEYEVENTF_KEYUP);
+  ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
+            inputs.size())
+      << GetLastError();
+}
+
+// message_spy.dll hooked onto the demo's UI thread, and the log it fills.
+struct MessageSpy {
+  HANDLE mapping = nullptr;
+  SpyLog* log = nullptr;
+  HMODULE library = nullptr;
+  HHOOK hooks[2] = {};
+
+  void Hook(int index, int type, const char* name, DWORD thread) {
+    FARPROC proc = GetProcAddress(library, name);
+    ASSERT_NE(proc, nullptr) << name;
+    HOOKPROC hookProc;
+    static_assert(sizeof hookProc == sizeof proc, "both are code addresses");
+    std::memcpy(&hookProc, &proc, sizeof proc);
+    hooks[index] = SetWindowsHookExA(type, hookProc, library, thread);
+    ASSERT_NE(hooks[index], nullptr) << name << ": error " << GetLastError();
+  }
+
+  // Also loads the spy into the demo (on the first message the demo takes),
+  // and sees it there.
+  void Install(HWND demoWindow) {
+    DWORD thread = GetWindowThreadProcessId(demoWindow, nullptr);
+    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SpyLog),
+                                 MESSAGE_SPY_MAPPING);
+    ASSERT_NE(mapping, nullptr) << GetLastError();
+    log = static_cast<SpyLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+    ASSERT_NE(log, nullptr) << GetLastError();
+    // A mapping left by an earlier demo that has not quite ended yet starts
+    // afresh too.
+    InterlockedExchange(&log->count, 0);
+    library = LoadLibraryA("message_spy.dll");
+    ASSERT_NE(library, nullptr) << "message_spy.dll beside the test: error " << GetLastError();
+    Hook(0, WH_CALLWNDPROC, MESSAGE_SPY_SENT_HOOK, thread);
+    Hook(1, WH_GETMESSAGE, MESSAGE_SPY_TAKEN_HOOK, thread);
+    Send(demoWindow, WM_NULL);
+    ASSERT_EQ(Logged({WM_NULL}).size(), 1u) << "the spy is not in the demo";
+  }
+
+  // The messages of the given kinds logged so far.
+  std::vector<SpiedMessage> Logged(std::initializer_list<UINT> kinds) const {
+    LONG count = std::min(InterlockedCompareExchange(&log->count, 0, 0), MESSAGE_SPY_CAPACITY);
+    std::vector<SpiedMessage> logged;
+    for (LONG i = 0; i < count; ++i) {
+      for (UINT kind : kinds) {
+        if (log->entries[i].message == kind) logged.push_back(log->entries[i]);
+      }
+    }
+    return logged;
+  }
+
+  ~MessageSpy() {
+    for (HHOOK hook : hooks) {
+      if (hook) UnhookWindowsHookEx(hook);
+    }
+    if (library) FreeLibrary(library);
+    if (log) UnmapViewOfFile(log);
+    if (mapping) CloseHandle(mapping);
+  }
+};
+
+// Alt+? and Alt+/ typed on the keyboard.  The accelerator table turns each
+// into command 104 with notification 1, sent to the window the key went to
+// (the focused control, not the main window), and nothing handles 104, so
+// nothing shows.  Untranslated, the key would reach DefWindowProcA, which
+// asks for a menu with WM_SYSCOMMAND SC_KEYMENU and beeps.
+TEST_F(demo_gui_test, about_keys_alt_question_and_slash) {
+  MessageSpy spy;
+  spy.Install(mainWindow);
+  DWORD uiThread = GetWindowThreadProcessId(mainWindow, nullptr);
+  SetForegroundWindow(mainWindow);
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  ASSERT_TRUE(GetGUIThreadInfo(uiThread, &gui)) << GetLastError();
+  ASSERT_EQ(GetForegroundWindow(), mainWindow) << "keys would go elsewhere";
+  ASSERT_NE(gui.hwndFocus, nullptr);
+  ASSERT_NE(gui.hwndFocus, mainWindow) << "the main window itself has the focus";
+
+  TypeWithAlt({VK_OEM_2});             // '/'
+  TypeWithAlt({VK_SHIFT, VK_OEM_2});  // '?'
+  auto commands = [&] { return spy.Logged({WM_COMMAND, WM_SYSCOMMAND}); };
+  ASSERT_TRUE(PollUntil([&] { return commands().size() >= 2; }))
+      << commands().size() << " commands seen";
+  std::vector<SpiedMessage> logged = commands();
+  ASSERT_EQ(logged.size(), 2u);
+  for (const SpiedMessage& sent : logged) {
+    EXPECT_EQ(sent.message, static_cast<UINT>(WM_COMMAND))
+        << "message " << sent.message << " with " << sent.wParam;
+    EXPECT_EQ(sent.wParam, MAKEWPARAM(ID_CMD_ABOUT, 1));
+    EXPECT_EQ(sent.lParam, 0);
+    EXPECT_EQ(sent.window, reinterpret_cast<uint64_t>(gui.hwndFocus))
+        << (sent.window == reinterpret_cast<uint64_t>(mainWindow) ? "sent to the main window" : "");
+  }
+  Barrier();
+  EXPECT_TRUE(AboutBoxes().empty());
+  EXPECT_EQ(Status(), kClosed);
+  EXPECT_EQ(Text(goButton), "GO");
+  EXPECT_EQ(Fields(), kBlankTexts);
+}
+
 TEST_F(demo_gui_test, close_while_acquiring) {
   StartOnCom1();
   receiver.StartRepeating(Sentence(kMunichGga));
@@ -673,45 +900,81 @@ TEST_F(demo_gui_test, close_while_acquiring) {
   EXPECT_EQ(code, 0u);
 }
 
-TEST_F(demo_gui_test, indicator) {
-  StartOnCom1();
-  receiver.StartRepeating(Sentence(kMunichGga));
-  // Collect the sequence of images the control shows for a few seconds, and
-  // the colour at the centre of the dot as each was last seen on screen.
-  std::vector<LRESULT> shown;
-  std::vector<uint32_t> centre;
-  ULONGLONG end = GetTickCount64() + 3600;
-  while (GetTickCount64() < end) {
-    LRESULT image = Send(indicator, STM_GETIMAGE, IMAGE_BITMAP);
-    if (shown.empty() || shown.back() != image) {
-      shown.push_back(image);
-      centre.push_back(0);
-    }
-    Screenshot shot = ClientShot(indicator);
-    if (shot.width > 10 && shot.height > 6) centre.back() = shot.At(10, 6);
-    WaitServingMessages(nullptr, POLL_MS);
-  }
-  // Empty for the first second, then lit, dark, lit.
-  ASSERT_GE(shown.size(), 4u) << "images seen: " << shown.size();
-  EXPECT_EQ(shown[0], 0);
-  EXPECT_NE(shown[1], 0);
-  EXPECT_NE(shown[2], 0);
-  EXPECT_NE(shown[1], shown[2]);
-  EXPECT_EQ(shown[3], shown[1]);
-  EXPECT_EQ(centre[1], 0xFF0000u) << "the first image is the red dot";
-  EXPECT_EQ(centre[2], 0xC0C0C0u) << "the second is plain light grey";
+constexpr uint32_t DOT_RED = 0xFF0000;
+constexpr uint32_t PLAIN_GREY = 0xC0C0C0;
 
+// The indicator while the demo is left alone: from GO until the third image
+// shows nothing is sent to the demo, so only its own clock can wake its main
+// loop.  The spy in the demo times each toggle (the loop takes the image it
+// posted in the same pass), the screen shows which image it is.  Empty for
+// the first second, then the red dot, the grey image and the dot again, a
+// little over a second apart.
+TEST_F(demo_gui_test, indicator) {
+  RECT area = Rect(indicator);
+  // The centre of the dot in its 21 x 14 bitmap.
+  RECT centreArea = {area.left + 10, area.top + 6, area.left + 11, area.top + 7};
+  auto centre = [&] {
+    Screenshot shot = ScreenShot(centreArea);
+    return shot.width == 1 ? shot.At(0, 0) : 0xFFFFFFFFu;
+  };
+  const uint32_t empty = centre();
+  ASSERT_NE(empty, DOT_RED);
+  ASSERT_NE(empty, PLAIN_GREY);
+  MessageSpy spy;
+  spy.Install(mainWindow);
+  receiver.Open();
+
+  Seen go{NowMs(), 0};
+  Click(goButton);
+  go.at = NowMs();
+  const double deadline = go.at + 3 * 1100 + 200;
+  std::vector<uint32_t> looks;
+  std::vector<SpiedMessage> toggles;
+  while ((looks.size() < 3 || toggles.size() < 3) && NowMs() < deadline) {
+    uint32_t look = centre();
+    if (look != (looks.empty() ? empty : looks.back())) looks.push_back(look);
+    toggles = spy.Logged({STM_SETIMAGE});
+    Sleep(1);
+  }
+  // The spy sees a toggle a little after it happens, never before, and GO is
+  // read before the click.  A toggle seen late makes the gap after it look
+  // shorter, so the lower bounds count from GO: the k-th toggle comes k
+  // seconds or more after GO, and each at most 1100 ms after the one before.
+  for (size_t k = 1; k <= toggles.size() && k <= 3; ++k) {
+    double at = CounterMs(toggles[k - 1].counter);
+    double since = k == 1 ? go.at : CounterMs(toggles[k - 2].counter);
+    std::printf("toggle %zu: %.1f ms after GO, %.1f ms after the one before\n", k, at - go.before,
+                at - since);
+    EXPECT_GE(at - go.before, 1000.0 * k) << "toggle " << k << " came too soon";
+    EXPECT_LE(at - since, 1100.0) << "toggle " << k << " came too late";
+  }
+  ASSERT_EQ(toggles.size(), 3u) << "toggles within " << deadline - go.at << " ms of GO";
+  EXPECT_EQ(looks, (std::vector<uint32_t>{DOT_RED, PLAIN_GREY, DOT_RED}))
+      << "centre colours of the images on screen";
+  const int64_t dot = toggles[0].lParam;
+  const int64_t grey = toggles[1].lParam;
+  EXPECT_NE(dot, 0);
+  EXPECT_NE(grey, 0);
+  EXPECT_NE(dot, grey);
+  EXPECT_EQ(toggles[2].lParam, dot);
+  EXPECT_TRUE(receiver.DsrOn());
+  EXPECT_EQ(Status(), kAcquiring);
+
+  // Stopped, the control is empty; a restart goes on with the image that
+  // was due next, the grey one, not with the dot.
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kClosed));
   EXPECT_TRUE(PollUntil([&] { return Send(indicator, STM_GETIMAGE, IMAGE_BITMAP) == 0; }));
-
-  // A restart goes on with the image that was due next, not with the dot.
-  LRESULT due = shown.back() == shown[1] ? shown[2] : shown[1];
+  EXPECT_TRUE(PollUntil([&] { return centre() == empty; }));
   Click(goButton);
   ASSERT_TRUE(StatusBecomes(kAcquiring));
-  LRESULT first = 0;
-  EXPECT_TRUE(PollUntil([&] { return (first = Send(indicator, STM_GETIMAGE, IMAGE_BITMAP)) != 0; }));
-  EXPECT_EQ(first, due);
+  Seen shown{};
+  ASSERT_TRUE(WatchFor([&] { return centre() != empty; }, NowMs() + DEADLINE_MS, &shown));
+  EXPECT_EQ(centre(), PLAIN_GREY);
+  std::vector<SpiedMessage> images = spy.Logged({STM_SETIMAGE});
+  ASSERT_GE(images.size(), 5u);
+  EXPECT_EQ(images[3].lParam, 0) << "the stop empties the control";
+  EXPECT_EQ(images[4].lParam, grey);
 }
 
 TEST_F(demo_gui_test, exit_command_to_main_window) {

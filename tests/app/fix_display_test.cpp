@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -70,12 +71,23 @@ TEST(fix_display_test, southern_western_and_unusual_values) {
                                                   "99.989998"}));
 }
 
-TEST(fix_display_test, extreme_values_stay_inside_the_buffer) {
+// Values are shown as formatted, without range checks, and the longest
+// text any field can get (47 characters) is shown whole, not cut.
+TEST(fix_display_test, extreme_values_are_shown_whole) {
   GgaRecord fix{};
   fix.time = {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
-  fix.altitude = 3.4e38f;
-  fix.hdop = -3.4e38f;
-  for (const std::string& text : Show(fix)) EXPECT_LT(text.size(), size_t{FIX_TEXT_SIZE}) << text;
+  fix.latitude = {INT32_MIN, INT32_MIN, INT32_MIN};
+  fix.longitude = {INT32_MIN, INT32_MIN, INT32_MIN};
+  fix.fixQuality = INT32_MIN;
+  fix.satellitesUsed = INT32_MIN;
+  fix.altitude = -std::numeric_limits<float>::max();
+  fix.hdop = std::numeric_limits<float>::max();
+  EXPECT_EQ(Show(fix),
+            (std::vector<std::string>{"-2147483648:-2147483648:-2147483648.-2147483648",
+                                      "-2147483648", "-2147483648.-2147483648", "-2147483648",
+                                      "-2147483648.-2147483648", "South", "West", "-2147483648",
+                                      "Yes", "-340282346638528859811704183484516925440.000000",
+                                      "340282346638528859811704183484516925440.000000"}));
 }
 
 }  // namespace
