@@ -8,16 +8,11 @@
 #include <cstdint>
 #include <thread>
 
+#include "fake_clock.h"
+
 namespace {
 
-int32_t fakeNow;
-int32_t FakeClock() { return fakeNow; }
-
-class clock_test : public ::testing::Test {
- protected:
-  void SetUp() override { SetClockSource(FakeClock); }
-  void TearDown() override { SetClockSource(nullptr); }
-};
+using clock_test = FakeClockTest;
 
 TEST_F(clock_test, limits_pass_only_when_strictly_exceeded) {
   struct Case {

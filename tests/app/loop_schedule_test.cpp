@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/clock.h"
+#include "fake_clock.h"
 
 namespace {
 
@@ -15,14 +16,7 @@ namespace {
 constexpr int32_t kBlinkMs = 1000;
 constexpr int32_t kSilenceMs = 5000;
 
-int32_t fakeNow;
-int32_t FakeClock() { return fakeNow; }
-
-class loop_schedule_test : public ::testing::Test {
- protected:
-  void SetUp() override { SetClockSource(FakeClock); }
-  void TearDown() override { SetClockSource(nullptr); }
-};
+using loop_schedule_test = FakeClockTest;
 
 struct Case {
   const char* legend;
