@@ -2,7 +2,7 @@
 // prints each GGA fix for five seconds.
 #include <windows.h>
 #include <cstdio>
-#include "nmea/receiver.h"
+#include <nmea/receiver.h>
 
 // Runs on the port's reader thread for every decoded sentence.
 static int32_t PrintFix(GpsContext*, SentenceType type, void* record, int32_t) {
