@@ -53,13 +53,15 @@ list(GET targets -1 widest)
 target_link_libraries(headers-alone PRIVATE OrvoGPS::${widest})
 
 # This project's own strictness, so that a warning in a header of the
-# package fails its build.
+# package fails its build: the package's include path is taken as an
+# ordinary one, not as a system path whose warnings the compiler hides.
 set(programs decode-one)
 if(WIN32)
   list(APPEND programs open-missing-port)
 endif()
 foreach(target headers-alone ${programs})
-  set_target_properties(${target} PROPERTIES CXX_STANDARD 11 CXX_EXTENSIONS OFF)
+  set_target_properties(${target} PROPERTIES CXX_STANDARD 11 CXX_EXTENSIONS OFF
+                                             NO_SYSTEM_FROM_IMPORTED ON)
   if(MSVC)
     target_compile_options(${target} PRIVATE /W4 /WX)
   else()
@@ -71,11 +73,17 @@ foreach(target headers-alone ${programs})
   endif()
 endforeach()
 
-# SameMajorVersion: any 1.x satisfies 1.0, a 2.0 request finds nothing.  The
-# refused search leaves OrvoGPS_DIR not found; it is put back.
-set(found_dir "${OrvoGPS_DIR}")
-find_package(OrvoGPS 2.0 QUIET CONFIG)
-if(OrvoGPS_FOUND)
-  message(FATAL_ERROR "find_package(OrvoGPS 2.0) accepted version ${OrvoGPS_VERSION}")
-endif()
-set(OrvoGPS_DIR "${found_dir}" CACHE PATH "The directory containing OrvoGPSConfig.cmake" FORCE)
+# SameMajorVersion: a 1.x install satisfies any 1.y request up to its own,
+# neither a 0.9 nor a 2.0 request.  A refused search leaves OrvoGPS_DIR not
+# found; it is put back.
+function(check_other_versions_refused)
+  set(found_dir "${OrvoGPS_DIR}")
+  foreach(other 0.9 2.0)
+    find_package(OrvoGPS ${other} QUIET CONFIG)
+    if(OrvoGPS_FOUND)
+      message(FATAL_ERROR "find_package(OrvoGPS ${other}) accepted version ${OrvoGPS_VERSION}")
+    endif()
+  endforeach()
+  set(OrvoGPS_DIR "${found_dir}" CACHE PATH "The directory containing OrvoGPSConfig.cmake" FORCE)
+endfunction()
+check_other_versions_refused()
