@@ -34,16 +34,18 @@ if(orvo_programs)
   install(TARGETS ${orvo_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
-# A Windows package lives in a folder of its own, where README and licence sit
-# at the top; elsewhere they go with the other packages' documents.
-if(WIN32)
+# OrvoGPS installed on its own on Windows lives in a folder of its own, where
+# README and licence sit at the top; elsewhere, and installed with a parent
+# project, they go with the other packages' documents.
+if(WIN32 AND PROJECT_IS_TOP_LEVEL)
   set(ORVO_DOC_DIR .)
 else()
   set(ORVO_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
 endif()
 install(FILES README.md LICENSE DESTINATION ${ORVO_DOC_DIR})
 
-if(WIN32)
+# The release zip; a parent project's packaging stays its own.
+if(WIN32 AND PROJECT_IS_TOP_LEVEL)
   set(CPACK_GENERATOR ZIP)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(CPACK_SYSTEM_NAME win64)
