@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: installs the packages, builds the
-# native, sanitizer, fuzz and Windows (mingw-w64) builds, runs their tests,
-# checks that nmea-decode decodes every capture byte for byte alike natively
-# and under Wine, and runs the Windows tests under Wine (with virtual serial
-# ports and a virtual display that the tests start and stop themselves),
-# ending on ctest's summary of the Windows run.
+# native (g++ and clang++), sanitizer, fuzz and Windows (mingw-w64) builds,
+# each warning-free, runs their tests (among them the consumer project built
+# against an install, as a subproject and, on Windows, against the release
+# archive), checks that nmea-decode decodes every capture byte for byte alike
+# natively and under Wine, and runs the Windows tests under Wine (with virtual
+# serial ports and a virtual display that the tests start and stop
+# themselves), ending on ctest's summary of the Windows run.
 set -uo pipefail
 cd "$(dirname "$0")"
 
@@ -39,6 +41,8 @@ tools/install-deps.sh || exit 1
 
 stage "native build" build native
 stage "native tests" ctest --preset native --no-label-summary
+stage "native clang build" build native-clang
+stage "native clang tests" ctest --preset native-clang --no-label-summary
 stage "sanitizer build" build native-sanitize
 stage "sanitizer tests" ctest --preset native-sanitize --no-label-summary
 stage "fuzz 30 s" tools/run-fuzz.sh 30 build/fuzz

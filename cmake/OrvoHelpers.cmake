@@ -1,5 +1,28 @@
 # Small helpers shared by every directory's CMakeLists.txt.
 
+# The oldest Windows the build runs on, Windows 7: without these, mingw-w64's
+# headers target Windows 10 and hand out flags that Windows 7 refuses (the
+# touch and pointer bits of QS_ALLINPUT).
+set(ORVO_WINDOWS_BASELINE _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+# orvo_add_library(<name> HEADERS <public headers...> SOURCES <files...>)
+# One of the libraries a user links: a static library with its public
+# headers (installed under include/ with the same paths as in the tree), the
+# alias OrvoGPS::<name> that a parent project and an installed package both
+# offer, and on Windows the Windows 7 baseline as a usage requirement.
+function(orvo_add_library name)
+  cmake_parse_arguments(L "" "" "HEADERS;SOURCES" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  add_library(OrvoGPS::${name} ALIAS ${name})
+  target_sources(${name} PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${L_HEADERS})
+  # What the public headers need; the library itself builds as C++17.
+  target_compile_features(${name} PUBLIC cxx_std_11)
+  if(WIN32)
+    target_compile_definitions(${name} INTERFACE ${ORVO_WINDOWS_BASELINE})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY ORVO_LIBRARIES ${name})
+endfunction()
+
 # GoogleTest: the system package natively; for the cross build, the sources
 # that Debian ships in /usr/src/googletest, built with the cross compiler.
 macro(orvo_find_gtest)

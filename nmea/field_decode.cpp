@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <system_error>
 
+#include "nmea/compiler_support.h"
 #include "nmea/field_decode.h"
 
 namespace {
@@ -46,14 +47,13 @@ uint32_t DigitValue(char c) { return static_cast<uint32_t>(static_cast<unsigned 
 // The n characters at offset in the field, cut short at the end of the buffer.
 // Forced in line, so that the widths of 1 to 4, which the callers give as
 // constants, take ConvertInt's digits-only path unrolled.
-__attribute__((always_inline)) inline int32_t IntAt(const char* field, int64_t offset, int64_t n,
-                                                    const char* end) {
+ORVO_ALWAYS_INLINE int32_t IntAt(const char* field, int64_t offset, int64_t n, const char* end) {
   const int64_t available = (end - field) - offset;
   if (available <= 0) return 0;
   const char* text = field + offset;
   if (n <= 4 && n <= available && DigitValue(text[0]) < 10) {
     uint32_t value = DigitValue(text[0]);
-#pragma GCC unroll 4
+    ORVO_UNROLL(4)
     for (int64_t i = 1; i < n; ++i) {
       const uint32_t digit = DigitValue(text[i]);
       if (digit >= 10) break;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "nmea/compiler_support.h"
 #include "nmea/field_decode.h"
 
 // Adds 1 to *index and returns the code there.  No bounds test: walks stop
@@ -60,7 +61,7 @@ inline bool FieldWalkAdvance(FieldWalk* walk) {
     if (walk->block == walk->end) return false;
     walk->pending = SeparatorBits(walk->block);
   }
-  walk->separator = walk->block + __builtin_ctzll(walk->pending) / 8;
+  walk->separator = walk->block + CountTrailingZeros64(walk->pending) / 8;
   walk->pending &= walk->pending - 1;
   return true;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "nmea/compiler_support.h"
 #include "nmea/nmea.h"
 #include "nmea/nmea_internal.h"
 
@@ -42,7 +43,7 @@ int32_t HexDigitValue(char c) {
 // FramerBody's work, done in line by GpsFeedByte for nearly every byte.  Forced
 // in line so that the compiler keeps the context's address in a register
 // across the caller's loop: one instruction less per byte.
-__attribute__((always_inline)) inline int32_t StoreBodyByte(char byte) {
+ORVO_ALWAYS_INLINE int32_t StoreBodyByte(char byte) {
   const int32_t next = gGpsContext.position + 1;
   gGpsContext.sentence[next - 1] = byte;
   if (next == GPS_SENTENCE_SIZE) return Abandon();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "nmea/compiler_support.h"
 #include "nmea/nmea.h"
 #include "nmea/receiver.h"
 
@@ -36,7 +37,7 @@ std::string ReadConcatenatedCorpus() {
 int32_t IgnoreRecord(GpsContext*, SentenceType, void*, int32_t) { return 0; }
 
 // Kept out of line so that callgrind can count exactly this.
-__attribute__((noinline)) void FeedOnce(GpsContext* context, const std::string& bytes) {
+ORVO_NOINLINE void FeedOnce(GpsContext* context, const std::string& bytes) {
   for (char c : bytes) GpsFeedByte(context, static_cast<unsigned char>(c));
 }
 

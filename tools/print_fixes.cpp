@@ -2,8 +2,8 @@
 // prints each GGA fix for five seconds, then what the link did.
 #include <windows.h>
 #include <cstdio>
-#include "comport/comport.h"
-#include "nmea/receiver.h"
+#include <comport/comport.h>
+#include <nmea/receiver.h>
 
 // Runs on the port's reader thread for every decoded sentence.
 static int32_t PrintFix(GpsContext*, SentenceType type, void* record, int32_t) {

@@ -26,8 +26,8 @@ void Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK SpyOnSentMessage(int code, WPARAM wParam,
-                                                                   LPARAM lParam) {
+// Exported by name through message_spy.def.
+extern "C" LRESULT CALLBACK SpyOnSentMessage(int code, WPARAM wParam, LPARAM lParam) {
   const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
   if (code == HC_ACTION &&
       (sent->message == WM_NULL || sent->message == WM_COMMAND || sent->message == WM_SYSCOMMAND)) {
@@ -36,8 +36,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK SpyOnSentMessage(int code, WPA
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK SpyOnTakenMessage(int code, WPARAM wParam,
-                                                                    LPARAM lParam) {
+extern "C" LRESULT CALLBACK SpyOnTakenMessage(int code, WPARAM wParam, LPARAM lParam) {
   const MSG* taken = reinterpret_cast<const MSG*>(lParam);
   // A look with PM_NOREMOVE calls the hook too; the message counts when taken.
   if (code == HC_ACTION && wParam == PM_REMOVE && taken->message == STM_SETIMAGE) {

@@ -1,0 +1,48 @@
+// The few compiler-specific spellings the code uses, each with its GCC and
+// Clang form beside its MSVC form.  No other file names a builtin, an
+// attribute or a pragma.
+#ifndef ORVOGPS_COMPILER_SUPPORT_H
+#define ORVOGPS_COMPILER_SUPPORT_H
+
+#include <cstdint>
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+
+// Put in line at every call, whatever the optimiser thinks of it.
+#define ORVO_ALWAYS_INLINE __forceinline
+// Never put in line, so that a profiler can count the function alone.
+#define ORVO_NOINLINE __declspec(noinline)
+// Unroll the loop that follows n times; MSVC has no such hint.
+#define ORVO_UNROLL(n)
+
+// The number of zero bits below the lowest set bit; value must not be 0.
+inline int CountTrailingZeros64(uint64_t value) {
+  unsigned long index;
+#if defined(_M_X64) || defined(_M_ARM64)
+  _BitScanForward64(&index, value);
+#else
+  const unsigned long low = static_cast<unsigned long>(value);
+  if (_BitScanForward(&index, low)) return static_cast<int>(index);
+  _BitScanForward(&index, static_cast<unsigned long>(value >> 32));
+  index += 32;
+#endif
+  return static_cast<int>(index);
+}
+
+#else
+
+#define ORVO_ALWAYS_INLINE __attribute__((always_inline)) inline
+#define ORVO_NOINLINE __attribute__((noinline))
+#define ORVO_PRAGMA(text) _Pragma(#text)
+#if defined(__clang__)
+#define ORVO_UNROLL(n) ORVO_PRAGMA(unroll n)
+#else
+#define ORVO_UNROLL(n) ORVO_PRAGMA(GCC unroll n)
+#endif
+
+inline int CountTrailingZeros64(uint64_t value) { return __builtin_ctzll(value); }
+
+#endif
+
+#endif

@@ -1,0 +1,37 @@
+# Fails when a program imports a function that is not in the list of those
+# checked to exist on Windows 7 (windows7_imports.txt, "DLL function" lines).
+# A new import: look up its minimum supported Windows, then add it or call
+# something older.
+#   cmake -DOBJDUMP=<objdump> -DALLOWED=<list> -DPROGRAMS=<exe;...> -P windows7_imports_test.cmake
+cmake_minimum_required(VERSION 3.25)
+
+file(STRINGS ${ALLOWED} allowed REGEX "^[^#]")
+set(unknown)
+foreach(program IN LISTS PROGRAMS)
+  execute_process(COMMAND ${OBJDUMP} -p ${program} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} -p ${program} failed: ${rc}")
+  endif()
+  string(REGEX MATCHALL "[^\n]+" lines "${dump}")
+  set(dll "")
+  set(imports 0)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^\tDLL Name: (.+)$")
+      string(TOUPPER "${CMAKE_MATCH_1}" dll)
+    elseif(dll AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +([^ ]+)$")
+      math(EXPR imports "${imports} + 1")
+      if(NOT "${dll} ${CMAKE_MATCH_1}" IN_LIST allowed)
+        get_filename_component(name ${program} NAME)
+        list(APPEND unknown "${name}: ${dll} ${CMAKE_MATCH_1}")
+      endif()
+    endif()
+  endforeach()
+  if(imports EQUAL 0)
+    message(FATAL_ERROR "no imports read from ${program}")
+  endif()
+endforeach()
+if(unknown)
+  list(REMOVE_DUPLICATES unknown)
+  list(JOIN unknown "\n  " unknown)
+  message(FATAL_ERROR "imports not checked against Windows 7:\n  ${unknown}")
+endif()
