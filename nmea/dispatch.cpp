@@ -86,5 +86,8 @@ int32_t GpsDispatchSentence(const char* sentence) {
   void* record = SENTENCE_PARSERS[type](sentence);
   // Counted first, so that the callback's own sentence is in the count.
   CountUp(gGpsContext.stats.sentences);
+  // A context made without a callback still decodes; calling null would end
+  // the feeding thread.
+  if (gGpsContext.callback == nullptr) return 0;
   return gGpsContext.callback(&gGpsContext, type, record, 0);
 }

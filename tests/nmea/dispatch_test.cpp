@@ -101,6 +101,15 @@ TEST(dispatch_test, lookup_stores_the_type_only_when_found) {
   }
 }
 
+TEST(dispatch_test, a_context_without_a_callback_still_decodes) {
+  GpsContext* context = GpsContextInit(nullptr);
+  FeedBytes(context, "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n");
+  EXPECT_EQ(context->gga.latitude.degrees, 53);
+  GpsStats stats = {};
+  ASSERT_EQ(GpsGetStats(context, &stats), 0);
+  EXPECT_EQ(stats.sentences, 1u);
+}
+
 // A formatter one letter away from a supported one, in each of the three
 // places, is not supported.
 TEST(dispatch_test, lookup_compares_all_three_letters) {
