@@ -296,12 +296,19 @@ class Rescue {
   std::thread thread_;
 };
 
-TEST(comport_close_test, close_serves_a_handler_blocked_in_send_message_to_the_closing_thread) {
+// The window whose messages the blocked handler sends, and the cable's far
+// end for the bytes that make it run.
+void MakeWindowAndCable(HANDLE* cable) {
   gWindow = MakeMessageWindow(CountServed);
   ASSERT_NE(nullptr, gWindow) << "needs an X display: vnullmodem.sh up <dir> --display";
   OrvoCOMInitPorts();
-  HANDLE cable = FarOpen(kPair);
-  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  *cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, *cable);
+}
+
+TEST(comport_close_test, close_serves_a_handler_blocked_in_send_message_to_the_closing_thread) {
+  HANDLE cable;
+  ASSERT_NO_FATAL_FAILURE(MakeWindowAndCable(&cable));
   ULONGLONG slowest = 0;
   for (int i = 0; i < 50; ++i) {
     ComPort* port = OpenWithHandlerBlocked(cable);
@@ -320,11 +327,8 @@ TEST(comport_close_test, close_serves_a_handler_blocked_in_send_message_to_the_c
 }
 
 TEST(comport_close_test, close_serves_a_sent_message_that_the_caller_has_seen_already) {
-  gWindow = MakeMessageWindow(CountServed);
-  ASSERT_NE(nullptr, gWindow) << "needs an X display: vnullmodem.sh up <dir> --display";
-  OrvoCOMInitPorts();
-  HANDLE cable = FarOpen(kPair);
-  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  HANDLE cable;
+  ASSERT_NO_FATAL_FAILURE(MakeWindowAndCable(&cable));
   ComPort* port = OpenWithHandlerBlocked(cable);
   ASSERT_NE(nullptr, port);
   ASSERT_EQ(1, gHandlerEntered.load());
