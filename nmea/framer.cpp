@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "nmea/compiler_support.h"
+#include "nmea/navigation_internal.h"
 #include "nmea/nmea.h"
 #include "nmea/nmea_internal.h"
 
@@ -62,6 +63,7 @@ GpsContext* GpsContextInit(GpsCallback callback) {
                                        &stats.checksumErrors, &stats.tooShort, &stats.tooLong})
     count->store(0, std::memory_order_relaxed);
   stats.sentenceCounted = 0;
+  GpsNavigationReset(&gGpsContext.navigation);
   gGpsContext.state = FramerWaitStart;
   gGpsContext.callback = callback;
   gGpsContext.active = 1;
