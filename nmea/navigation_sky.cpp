@@ -137,8 +137,8 @@ int32_t GsaSystemId(const SentenceFields& fields, int32_t systemIdField) {
 
 int32_t GsaDopField(const SentenceFields& fields, int32_t systemIdField) {
   const int32_t last = systemIdField > 0 ? systemIdField - 1 : fields.count - 1;
-  if (last == GSA_STANDARD_LAST || (last == GSA_STANDARD_LAST + 1 && GsaSystemId(fields, systemIdField) >= 0))
-    return GSA_STANDARD_DOPS;
+  // An 18th field is the system id (SiRF-TriG sends another number there).
+  if (last == GSA_STANDARD_LAST || last == GSA_STANDARD_LAST + 1) return GSA_STANDARD_DOPS;
   // Receivers that list more or fewer than twelve satellites end on the DOPs.
   return last - 2 > GSA_FIRST_NUMBER - 1 ? last - 2 : 0;
 }
