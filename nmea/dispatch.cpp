@@ -1,5 +1,6 @@
 // Sentence dispatch: the three-letter formatter selects the parser, whose
 // record then goes to the application's callback.
+#include "nmea/navigation_internal.h"
 #include "nmea/nmea_internal.h"
 
 namespace {
@@ -77,6 +78,9 @@ int32_t LookupSentenceType(const char* formatter, SentenceType* type) {
 }
 
 int32_t GpsDispatchSentence(const char* sentence) {
+  // Every verified sentence, of whatever type, before the callback: the
+  // callback sees the state with its own sentence in it.
+  GpsNavigationUpdate(sentence);
   SentenceType type;
   // Characters 1 and 2 are the talker, which may be anything.
   if (LookupSentenceType(sentence + 3, &type) == 0) {
