@@ -85,6 +85,18 @@ int32_t OrvoCOMIsPortClosing(const ComPort* port);
 // close.  Returns 0, or 1 when either argument is null.
 int32_t OrvoCOMGetStats(const ComPort* port, ComPortStats* stats);
 
+// Sets the open port's speed, the other line settings as they are, and drops
+// what the driver holds from before.  Returns 0, 1 for a null or closed port
+// or a null errorOut, or 10 when SetCommState failed (the error through
+// errorOut; the port keeps its speed).  Any thread may call it while the
+// port is open; its reader keeps reading.
+int32_t OrvoCOMSetBaudRate(ComPort* port, uint32_t baudRate, uint32_t* errorOut);
+
+// The serial ports Windows lists (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM) that
+// fit the table: bit i of *portsOut is set when COM<i+1> is listed.  Returns
+// 0, or 1 when portsOut is null or the list cannot be read (*portsOut 0).
+int32_t OrvoCOMListPorts(uint32_t* portsOut);
+
 DWORD WINAPI ReaderAndStatusProc(LPVOID port);
 DWORD WINAPI WriterProc(LPVOID port);
 
