@@ -33,17 +33,31 @@ int32_t Abandon() {
   return GPS_SENTENCE_SIZE;
 }
 
+// NMEA 0183 reserves '$' for the start of a sentence: one that arrives while
+// a sentence is being framed is the next sentence's, and the one being framed
+// was cut short (its '*' lost, a receiver's buffer overrun, a capture that
+// starts mid-line).  Dropping it keeps the complete sentence that follows.
+ORVO_NOINLINE int32_t Restart() {
+  CountSentenceBytes(gGpsContext.position);
+  CountUp(gGpsContext.stats.cutShort);
+  gGpsContext.sentence[0] = SENTENCE_START;
+  gGpsContext.position = 1;
+  gGpsContext.state = FramerBody;
+  return 1;
+}
+
 int32_t HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 0;
+  return -1;
 }
 
 // FramerBody's work, done in line by GpsFeedByte for nearly every byte.  Forced
 // in line so that the compiler keeps the context's address in a register
 // across the caller's loop: one instruction less per byte.
 ORVO_ALWAYS_INLINE int32_t StoreBodyByte(char byte) {
+  if (byte == SENTENCE_START) return Restart();
   const int32_t next = gGpsContext.position + 1;
   gGpsContext.sentence[next - 1] = byte;
   if (next == GPS_SENTENCE_SIZE) return Abandon();
@@ -59,7 +73,8 @@ GpsContext* GpsContextInit(GpsCallback callback) {
   std::memset(static_cast<void*>(&gGpsContext), 0, offsetof(GpsContext, stats));
   GpsStatCounters& stats = gGpsContext.stats;
   for (std::atomic<uint32_t>* count : {&stats.bytes, &stats.sentences, &stats.ignored,
-                                       &stats.checksumErrors, &stats.tooShort, &stats.tooLong})
+                                       &stats.checksumErrors, &stats.tooShort, &stats.tooLong,
+                                       &stats.cutShort})
     count->store(0, std::memory_order_relaxed);
   stats.sentenceCounted = 0;
   gGpsContext.state = FramerWaitStart;
@@ -87,6 +102,7 @@ int32_t GpsGetStats(const GpsContext* context, GpsStats* stats) {
   stats->checksumErrors = counts.checksumErrors.load(std::memory_order_relaxed);
   stats->tooShort = counts.tooShort.load(std::memory_order_relaxed);
   stats->tooLong = counts.tooLong.load(std::memory_order_relaxed);
+  stats->cutShort = counts.cutShort.load(std::memory_order_relaxed);
   return 0;
 }
 
@@ -117,6 +133,7 @@ int32_t FramerBody(int32_t status, int32_t byte) {
 
 int32_t FramerChecksum1(int32_t status, int32_t byte) {
   if (status != 0) return status;
+  if (byte == SENTENCE_START) return Restart();
   int32_t position = gGpsContext.position;
   gGpsContext.sentence[position] = static_cast<char>(byte);
   ++position;
@@ -129,6 +146,7 @@ int32_t FramerChecksum1(int32_t status, int32_t byte) {
 
 int32_t FramerChecksum2(int32_t status, int32_t byte) {
   if (status != 0) return status;
+  if (byte == SENTENCE_START) return Restart();
   const int32_t length = gGpsContext.position + 1;
   gGpsContext.sentence[length - 1] = static_cast<char>(byte);
   if (length == GPS_SENTENCE_SIZE) return Abandon();
@@ -181,6 +199,9 @@ uint8_t NmeaChecksum(const char* text, int32_t count) {
   return sum;
 }
 
-uint8_t HexPairToByte(const char* pair) {
-  return static_cast<uint8_t>(HexDigitValue(pair[0]) << 4 | HexDigitValue(pair[1]));
+int32_t HexPairToByte(const char* pair) {
+  const int32_t high = HexDigitValue(pair[0]);
+  const int32_t low = HexDigitValue(pair[1]);
+  if (high < 0 || low < 0) return -1;
+  return high << 4 | low;
 }

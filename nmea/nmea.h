@@ -141,6 +141,7 @@ struct GpsStats {
   uint32_t checksumErrors;  // dropped: the checksum did not match
   uint32_t tooShort;        // dropped: fewer than 13 characters
   uint32_t tooLong;         // abandoned when the 512th character came
+  uint32_t cutShort;        // dropped: a '$' came before the sentence was whole
 };
 
 // The same counts as the feeding thread keeps them.  That thread is their
@@ -152,6 +153,7 @@ struct GpsStatCounters {
   std::atomic<uint32_t> checksumErrors;
   std::atomic<uint32_t> tooShort;
   std::atomic<uint32_t> tooLong;
+  std::atomic<uint32_t> cutShort;
   // Framer only: how many characters of the sentence being framed bytes
   // holds already.
   int32_t sentenceCounted;

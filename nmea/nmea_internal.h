@@ -29,9 +29,9 @@ int32_t FramerChecksum2(int32_t status, int32_t byte);
 // 8-bit exclusive-or of count characters; 0 for a count of 0 or less.
 uint8_t NmeaChecksum(const char* text, int32_t count);
 
-// Two hexadecimal digits in either case; an invalid digit counts as 0 in its
-// own nibble.
-uint8_t HexPairToByte(const char* pair);
+// The value of two hexadecimal digits in either case, or -1 when either
+// character is not one: a damaged checksum never verifies.
+int32_t HexPairToByte(const char* pair);
 
 // Stores the type and returns 1 when the three characters name a supported
 // sentence type; returns 0 and stores nothing otherwise.

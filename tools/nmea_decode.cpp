@@ -184,10 +184,11 @@ void PrintStats(const GpsContext* context) {
   (void)GpsGetStats(context, &stats);  // fails only for a null argument
   std::fprintf(stderr,
                "{\"bytes\":%u,\"sentences\":%u,\"ignored\":%u,\"checksumErrors\":%u,\"tooShort\":%u,"
-               "\"tooLong\":%u}\n",
+               "\"tooLong\":%u,\"cutShort\":%u}\n",
                static_cast<unsigned>(stats.bytes), static_cast<unsigned>(stats.sentences),
                static_cast<unsigned>(stats.ignored), static_cast<unsigned>(stats.checksumErrors),
-               static_cast<unsigned>(stats.tooShort), static_cast<unsigned>(stats.tooLong));
+               static_cast<unsigned>(stats.tooShort), static_cast<unsigned>(stats.tooLong),
+               static_cast<unsigned>(stats.cutShort));
 }
 
 const char USAGE[] =
@@ -196,8 +197,8 @@ const char USAGE[] =
     "is given) through the OrvoGPS framer and prints each decoded sentence as\n"
     "one JSON object per line. Exit status 2 when a file could not be read.\n"
     "  --stats  then print the framer's counts (bytes, sentences, ignored,\n"
-    "           checksumErrors, tooShort, tooLong) as one JSON object on\n"
-    "           standard error\n";
+    "           checksumErrors, tooShort, tooLong, cutShort) as one JSON\n"
+    "           object on standard error\n";
 
 #ifdef _WIN32
 // Bytes in and out as they are: no CR LF translation.

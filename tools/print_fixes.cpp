@@ -23,8 +23,10 @@ static void PrintLinkStats(const GpsContext* gps) {
   GpsStats link = {};
   ComPortStats line = {};
   if (OrvoGPSGetStats(gps, &link, &line) != 0) return;
-  std::printf("%u bytes: %u sentences, %u of other types, %u checksum errors, %u too short, %u too long\n",
-              link.bytes, link.sentences, link.ignored, link.checksumErrors, link.tooShort, link.tooLong);
+  std::printf("%u bytes: %u sentences, %u of other types, %u checksum errors, %u too short, %u too long, "
+              "%u cut short\n",
+              link.bytes, link.sentences, link.ignored, link.checksumErrors, link.tooShort, link.tooLong,
+              link.cutShort);
   std::printf("%u reads, %u failed: %u framing, %u parity, %u overrun errors, %u buffer overflows\n",
               line.reads, line.readErrors, line.framingErrors, line.parityErrors, line.overrunErrors,
               line.bufferOverflows);

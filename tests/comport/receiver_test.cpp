@@ -223,6 +223,7 @@ void ExpectSameLink(const GpsStats& want, const GpsStats& got) {
   EXPECT_EQ(want.checksumErrors, got.checksumErrors);
   EXPECT_EQ(want.tooShort, got.tooShort);
   EXPECT_EQ(want.tooLong, got.tooLong);
+  EXPECT_EQ(want.cutShort, got.cutShort);
 }
 
 int32_t Ignore(GpsContext*, SentenceType, void*, int32_t) { return 0; }

@@ -192,4 +192,72 @@ TEST(capture_oracle_test, positions_times_and_satellites_agree_with_gpsd_and_the
   EXPECT_EQ(counts.groups, 17421);
 }
 
+// Every sentence the framer verifies in a stream, as text, fed byte by byte:
+// ignored types too, which never reach the callback.
+std::vector<std::string> VerifiedSentences(const std::string& bytes) {
+  std::vector<std::string> sentences;
+  GpsContext* context = FreshContext();
+  uint32_t verified = 0;
+  for (char byte : bytes) {
+    GpsFeedByte(context, static_cast<unsigned char>(byte));
+    GpsStats stats = {};
+    GpsGetStats(context, &stats);
+    if (stats.sentences + stats.ignored == verified) continue;
+    verified = stats.sentences + stats.ignored;
+    const std::string buffer(context->sentence, GPS_SENTENCE_SIZE);
+    sentences.push_back(buffer.substr(0, buffer.find('*') + 3));
+  }
+  return sentences;
+}
+
+// Where the framer and gpsd read a capture's stream differently, and the
+// counts they reach (framer, gpsd).
+struct ReadDifferently {
+  const char* capture;
+  size_t framer, gpsd;
+  const char* why;
+};
+constexpr ReadDifferently READ_DIFFERENTLY[] = {
+    {"bundg_zeus_9.log", 4850, 4999, "gpsd takes 12-character sentences ($SDMTW,,C*1A); the framer needs 13"},
+    {"hemi.log", 542, 753, "gpsd takes 12-character sentences ($GPHDT,,T*1B); the framer needs 13"},
+    {"gp-320fw-2019-04-07-coldboot.log", 97, 91,
+     "two sentences spliced on one line: gpsd drops the first, which has no line end"},
+    {"gpsdf.log", 1455, 1404, "gpsd does not read the $IMGSA sentences"},
+    {"isync.log", 134, 135,
+     "a $PTNTA inserted into the middle of a GPGSV: the framer drops the GPGSV's first part, cut short"},
+    {"quectelLC79D.log", 684, 682, "two sentences quoted in the header's comment lines, which gpsd skips"},
+    {"rgm3800.log", 28, 24, "gpsd does not read the $LOG108 sentences"},
+};
+
+// The captures' own bytes, "$$" prefixes, line splices and all, against the
+// list of sentences gpsd read from them.
+TEST(capture_oracle_test, the_framer_verifies_the_sentences_gpsd_read_from_each_capture) {
+  const std::vector<CorpusFile> captures = ReadCorpus();
+  const std::vector<CorpusFile> decodings = ReadGpsdDecodings();
+  ASSERT_EQ(captures.size(), decodings.size());
+  size_t same = 0, sentences = 0;
+  for (size_t i = 0; i < captures.size(); ++i) {
+    ASSERT_EQ(captures[i].name + ".chk", decodings[i].name);
+    std::vector<std::string> gpsd;
+    for (std::string line : Lines(decodings[i].bytes)) {
+      while (!line.empty() && line.back() == '\r') line.pop_back();  // one receiver ends lines CR CR LF
+      if (!line.empty() && line[0] == '$') gpsd.push_back(line);
+    }
+    const std::vector<std::string> framer = VerifiedSentences(captures[i].bytes);
+    const ReadDifferently* differently = nullptr;
+    for (const ReadDifferently& d : READ_DIFFERENTLY)
+      if (captures[i].name == d.capture) differently = &d;
+    if (differently == nullptr) {
+      EXPECT_EQ(framer, gpsd) << captures[i].name;
+      ++same;
+      sentences += framer.size();
+    } else {
+      EXPECT_EQ(framer.size(), differently->framer) << captures[i].name << ": " << differently->why;
+      EXPECT_EQ(gpsd.size(), differently->gpsd) << captures[i].name << ": " << differently->why;
+    }
+  }
+  std::printf("%zu captures framed as gpsd read them, %zu sentences text for text\n", same, sentences);
+  EXPECT_EQ(same, captures.size() - sizeof READ_DIFFERENTLY / sizeof READ_DIFFERENTLY[0]);
+}
+
 }  // namespace

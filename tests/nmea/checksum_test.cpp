@@ -57,18 +57,24 @@ TEST(checksum_test, hex_pair_decoding) {
   struct Case {
     const char* legend;
     char pair[2];
-    uint8_t expected;
+    int32_t expected;
   } cases[] = {
       {"upper case", {'4', 'A'}, 0x4A},
       {"lower case", {'4', 'a'}, 0x4A},
       {"mixed case", {'f', 'F'}, 0xFF},
       {"digits", {'0', '9'}, 0x09},
-      {"invalid low digit counts as 0", {'4', 'G'}, 0x40},
-      {"invalid high digit counts as 0", {'G', '4'}, 0x04},
-      {"two invalid digits", {'G', 'g'}, 0x00},
-      {"CR as the second digit (truncated checksum)", {'7', '\r'}, 0x70},
-      {"NUL bytes", {'\0', '\0'}, 0x00},
-      {"byte above 127", {'\xC1', 'B'}, 0x0B},
+      {"invalid low digit", {'4', 'G'}, -1},
+      {"invalid high digit", {'G', '4'}, -1},
+      {"two invalid digits", {'G', 'g'}, -1},
+      {"space", {'4', ' '}, -1},
+      {"'/' just before '0'", {'/', '0'}, -1},
+      {"':' just after '9'", {'9', ':'}, -1},
+      {"'@' just before 'A'", {'@', '0'}, -1},
+      {"'`' just before 'a'", {'0', '`'}, -1},
+      {"'g' just after 'f'", {'g', '0'}, -1},
+      {"CR as the second digit (truncated checksum)", {'7', '\r'}, -1},
+      {"NUL bytes", {'\0', '\0'}, -1},
+      {"byte above 127", {'\xC1', 'B'}, -1},
   };
   for (const Case& c : cases) EXPECT_EQ(HexPairToByte(c.pair), c.expected) << c.legend;
 }

@@ -20,9 +20,12 @@ struct FramingCase {
 };
 
 TEST(framer_test, frames_sentences_from_a_byte_stream) {
-  // A body whose exclusive-or is 0x40, the smallest dispatched length.
+  // Bodies whose exclusive-or is 0x40 and 0x00, of the smallest dispatched length.
   const std::string xor40 = "$GPGGA,028*";
-  const std::string lostStar = "GPGGA,125106,3854.5087,N\r\n$GPRMC,125106,V";
+  const std::string xor00 = "$GPGGA,02x*";
+  const std::string lostStar = "$GPGGA,125106,3854.5087,N\r\n";
+  // The first sentence of an ST Teseo LIV4F capture: every line starts "$$".
+  const std::string teseo = "$$GNGSA,A,3,44,34,25,11,19,23,38,,,,,,2.5,1.7,1.8,4*3E";
   const FramingCase cases[] = {
       {"one sentence with CR LF", GGA + "\r\n", {SENTENCE_GGA}},
       {"garbage before the first '$' is discarded", "\x01\xff garbage\r\n" + GGA + "\r\n", {SENTENCE_GGA}},
@@ -34,15 +37,22 @@ TEST(framer_test, frames_sentences_from_a_byte_stream) {
       {"11 characters with a right checksum are dropped", FramedSentence("GPGGA,1"), {}},
       {"12 characters with a right checksum are dropped", FramedSentence("GPGGA,12"), {}},
       {"13 characters with a right checksum are dispatched", FramedSentence("GPGGA,123"), {SENTENCE_GGA}},
-      {"invalid digit counts as 0 in its nibble: 4G is 0x40", xor40 + "4G", {SENTENCE_GGA}},
-      {"the same body with 40", xor40 + "40", {SENTENCE_GGA}},
-      {"the same body with G4 (0x04) fails", xor40 + "G4", {}},
-      {"a '$' inside a body is an ordinary character", FramedSentence("GPGGA,1$23"), {SENTENCE_GGA}},
-      {"a '$' inside a body does not restart framing", "$GPZZZ,1" + FramedSentence("GPGGA,123"), {}},
-      {"a lost '*' runs on into the next sentence and is checked with its checksum",
-       FramedSentence(lostStar), {SENTENCE_GGA}},
-      {"a lost '*' costs both sentences when the checksum is the next one's own",
-       "$GPGGA,125106,3854.5087,N\r\n" + RMC + "\r\n" + GGA, {SENTENCE_GGA}},
+      {"the body whose exclusive-or is 0x40 verifies with 40", xor40 + "40", {SENTENCE_GGA}},
+      {"a checksum character that is not a hexadecimal digit fails: 4G", xor40 + "4G", {}},
+      {"a space as the second checksum character fails: \"4 \"", xor40 + "4 ", {}},
+      {"a '/' as the second checksum character fails: 4/", xor40 + "4/", {}},
+      {"G4 fails", xor40 + "G4", {}},
+      {"the body whose exclusive-or is 0x00 verifies with 00", xor00 + "00", {SENTENCE_GGA}},
+      {"a lower-case non-digit as the first checksum character fails: g0", xor00 + "g0", {}},
+      {"\"$$\" before a sentence: the second '$' starts it", teseo, {SENTENCE_GSA}},
+      {"a '$' inside a body starts a new sentence; the cut one is dropped", "$GPZZZ,1" + FramedSentence("GPGGA,123"),
+       {SENTENCE_GGA}},
+      {"a lost '*': the next sentence's '$' cuts it short and the next one decodes", lostStar + RMC,
+       {SENTENCE_RMC}},
+      {"a lost '*' costs nothing but its own sentence", lostStar + RMC + "\r\n" + GGA,
+       {SENTENCE_RMC, SENTENCE_GGA}},
+      {"a '$' as the first checksum character starts a new sentence", "$GPGGA,123*" + GGA, {SENTENCE_GGA}},
+      {"a '$' as the second checksum character starts a new sentence", "$GPGGA,123*4" + GGA, {SENTENCE_GGA}},
       {"a sentence cut short before its checksum waits for more bytes", GGA.substr(0, 40), {}},
       {"unsupported formatter passes the framer but is not dispatched", FramedSentence("GPZDA,1,2,3"), {}},
       {"511 characters verify", FramedSentence("GPGGA," + Padding(511 - 3 - 7)), {SENTENCE_GGA}},
@@ -51,6 +61,9 @@ TEST(framer_test, frames_sentences_from_a_byte_stream) {
       {"a '*' in the last cell abandons", "$GPGGA," + Padding(504) + "*" + "00" + RMC, {SENTENCE_RMC}},
       {"a first checksum character in the last cell abandons", "$GPGGA," + Padding(503) + "*" + "00" + RMC,
        {SENTENCE_RMC}},
+      {"a '$' in the 511th cell starts a new sentence", "$GPGGA," + Padding(503) + RMC, {SENTENCE_RMC}},
+      {"a '$' as the 512th character starts a new sentence instead of being abandoned",
+       "$GPGGA," + Padding(504) + RMC, {SENTENCE_RMC}},
       {"NUL, CR and LF inside a body are stored and checked", FramedSentence(std::string("GPGGA,1\0\r\n2", 11)),
        {SENTENCE_GGA}},
   };

@@ -57,7 +57,7 @@ TEST(position_parsers_test, gga) {
        FramedSentence("GPGGA,123519,4807.038,N,01131.000,E,42,08,0.9,545.4,M,46.9,M,,"),
        {{12, 35, 19, 0}, {48, 7, 380}, 'N', {11, 31, 0}, 'E', 4, 8, F(0.9), F(545.4)}},
       {"malformed text after the altitude has no effect",
-       FramedSentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,$$\x01\xff,,,,1e9,"),
+       FramedSentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,%&\x01\xff,,,,1e9,"),
        {{12, 35, 19, 0}, {48, 7, 380}, 'N', {11, 31, 0}, 'E', 1, 8, F(0.9), F(545.4)}},
       {"fixed widths read on into the next fields", FramedSentence("GPGGA,1,2,S,3,E,4,5,6,7"),
        {{1, 2, 0, 0}, {2, 0, 0}, 'S', {3, 0, 5000}, 'E', 4, 5, F(6), F(7)}},

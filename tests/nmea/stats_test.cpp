@@ -20,7 +20,7 @@ const std::string GARBAGE = std::string("\x01\xff\x80 noise \x00\r\n", 13);
 const std::string OVER_LONG = "$GPGGA," + std::string(600, 'x') + "*00\r\n";
 
 struct Counts {
-  uint32_t sentences, ignored, checksumErrors, tooShort, tooLong;
+  uint32_t sentences, ignored, checksumErrors, tooShort, tooLong, cutShort;
 };
 
 struct StatsCase {
@@ -30,19 +30,24 @@ struct StatsCase {
 };
 
 const StatsCase kCases[] = {
-    {"one GGA", GGA, {1, 0, 0, 0, 0}},
-    {"garbage between sentences counts as bytes only", GARBAGE + GGA + GARBAGE + RMC, {2, 0, 0, 0, 0}},
-    {"a wrong checksum", BAD_CHECKSUM + RMC, {1, 0, 1, 0, 0}},
+    {"one GGA", GGA, {1, 0, 0, 0, 0, 0}},
+    {"garbage between sentences counts as bytes only", GARBAGE + GGA + GARBAGE + RMC, {2, 0, 0, 0, 0, 0}},
+    {"a wrong checksum", BAD_CHECKSUM + RMC, {1, 0, 1, 0, 0, 0}},
     {"11 and 12 characters with a right checksum are too short",
-     WithChecksum("GPGGA,1") + WithChecksum("GPGGA,12") + WithChecksum("GPGGA,123"), {1, 0, 0, 2, 0}},
-    {"an over-long sentence is abandoned once", OVER_LONG + RMC, {1, 0, 0, 0, 1}},
+     WithChecksum("GPGGA,1") + WithChecksum("GPGGA,12") + WithChecksum("GPGGA,123"), {1, 0, 0, 2, 0, 0}},
+    {"an over-long sentence is abandoned once", OVER_LONG + RMC, {1, 0, 0, 0, 1, 0}},
     {"two unsupported types are ignored",
      WithChecksum("GPZDA,125108,24,10,2011,,") + WithChecksum("GPTXT,01,01,02,ANTSTATUS=OK") + GGA,
-     {1, 2, 0, 0, 0}},
+     {1, 2, 0, 0, 0, 0}},
+    {"a sentence cut short by the next '$' is counted once, and the next one decodes",
+     "$GPGGA,125106,3854.5087,N\r\n" + RMC, {1, 0, 0, 0, 0, 1}},
+    {"\"$$\" before every sentence: one cut short each", "$" + GGA + "$" + RMC, {2, 0, 0, 0, 0, 2}},
+    {"a checksum character that is not hexadecimal is a checksum error",
+     "$GPGGA,125106,3854.5087,N,07726.4523,W,8,10,2.0,268.8,M,-33.9,M,,*7G\r\n" + RMC, {1, 0, 1, 0, 0, 0}},
     {"everything at once",
      GARBAGE + GGA + BAD_CHECKSUM + WithChecksum("GPGGA,1") + OVER_LONG + WithChecksum("GPZDA,1,2") +
-         GARBAGE + WithChecksum("PGRMZ,246,f,3") + RMC + BAD_CHECKSUM + BAD_CHECKSUM,
-     {2, 2, 3, 1, 1}},
+         GARBAGE + WithChecksum("PGRMZ,246,f,3") + "$GPRMC,1" + RMC + BAD_CHECKSUM + BAD_CHECKSUM,
+     {2, 2, 3, 1, 1, 1}},
 };
 
 void ExpectCounts(const GpsStats& got, uint32_t bytes, const Counts& want, const std::string& legend) {
@@ -52,6 +57,7 @@ void ExpectCounts(const GpsStats& got, uint32_t bytes, const Counts& want, const
   EXPECT_EQ(got.checksumErrors, want.checksumErrors) << legend;
   EXPECT_EQ(got.tooShort, want.tooShort) << legend;
   EXPECT_EQ(got.tooLong, want.tooLong) << legend;
+  EXPECT_EQ(got.cutShort, want.cutShort) << legend;
 }
 
 GpsStats StatsOf(const GpsContext* context) {
@@ -97,14 +103,14 @@ TEST(stats_test, counts_start_again_at_init_and_stand_still_while_inactive) {
   GpsContext* context = FreshContext();
   FeedBlock(context, kCases[sizeof kCases / sizeof kCases[0] - 1].stream + "$GPGGA,12");
   context = FreshContext();
-  ExpectCounts(StatsOf(context), 0, {0, 0, 0, 0, 0}, "after init");
+  ExpectCounts(StatsOf(context), 0, {0, 0, 0, 0, 0, 0}, "after init");
   FeedBlock(context, GGA);
-  ExpectCounts(StatsOf(context), static_cast<uint32_t>(GGA.size()), {1, 0, 0, 0, 0},
+  ExpectCounts(StatsOf(context), static_cast<uint32_t>(GGA.size()), {1, 0, 0, 0, 0, 0},
                "after init, the sentence cut off before it is not counted");
 
   context->active = 0;
   FeedBlock(context, GARBAGE + RMC);
-  ExpectCounts(StatsOf(context), static_cast<uint32_t>(GGA.size()), {1, 0, 0, 0, 0}, "inactive");
+  ExpectCounts(StatsOf(context), static_cast<uint32_t>(GGA.size()), {1, 0, 0, 0, 0, 0}, "inactive");
 }
 
 TEST(stats_test, counts_wrap_at_32_bits) {
