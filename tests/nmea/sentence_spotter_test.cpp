@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "corpus_files.h"
 #include "nmea/nmea.h"
+#include "nmea/receiver.h"
 
 namespace {
 
