@@ -29,7 +29,10 @@ void ClearLineErrors(Reader& r) {
   CountUp(stats.readErrors);
   DWORD errors = 0;
   // Fails only on a device that has gone, whose reads the reader paces anyway.
-  if (!gComOs.ClearCommError(r.port->hDevice, &errors, nullptr)) return;
+  if (!gComOs.ClearCommError(r.port->hDevice, &errors, nullptr)) {
+    NoteDeviceRefusal(r.port);
+    return;
+  }
   if (errors & CE_FRAME) CountUp(stats.framingErrors);
   if (errors & CE_RXPARITY) CountUp(stats.parityErrors);
   if (errors & CE_OVERRUN) CountUp(stats.overrunErrors);
@@ -45,6 +48,7 @@ void Deliver(Reader& r) {
 bool AfterRead(Reader& r, bool ok) {
   if (ok && r.count > 0) {
     r.fruitless = 0;
+    r.port->refusals.store(0, std::memory_order_relaxed);
     CountUp(r.port->stats.reads);
     Deliver(r);
     return StopRequested(r.port);
