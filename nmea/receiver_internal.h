@@ -12,6 +12,9 @@
 // CTS output flow control with RTS and DTR held on); OrvoCOMOpenPort's result.
 int32_t OpenReceiverPort(int32_t portIndex, uint32_t baudRate, void* userData, ComPort** portOut,
                          RxHandler handler, uint32_t* errorOut);
+// The port OrvoGPSGetStats and OrvoGPSGetLink read on any thread: the link
+// thread sets it as it opens and closes the receiver's port.
+void PublishReceiverPort(ComPort* port);
 // "OrvoCOMOpenPort rc=0x%x err=0x%x\n" to the debugger output.
 void ReportOpenFailure(int32_t code, uint32_t error);
 

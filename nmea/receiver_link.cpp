@@ -70,6 +70,7 @@ int32_t OpenPort(uint32_t* error) {
   const int32_t code = OpenReceiverPort(gLink.portIndex, baud, gLink.context, &gLink.context->port,
                                         LinkRxBytes, error);
   if (code != 0) return code;
+  PublishReceiverPort(gLink.context->port);
   OrvoCOMWatchDevice(gLink.context->port, gLink.hunt.wake);
   Show(gLink.searching ? GPS_LINK_SEARCHING : GPS_LINK_NO_SENTENCES, baud);
   return 0;
@@ -78,6 +79,7 @@ int32_t OpenPort(uint32_t* error) {
 void ClosePort() {
   // Returns 1 for a device whose CloseHandle failed; the slot is closed all
   // the same, and a gone device is the usual case.
+  PublishReceiverPort(nullptr);
   (void)OrvoCOMClosePort(gLink.context->port);
   gLink.context->port = nullptr;
 }
