@@ -20,6 +20,13 @@
 # <state-dir>/env holds the variables a test needs (see write_env); its
 # ORVO_VNM_STATE also tells the modem-line shim where the cables are, so that
 # a far end sees its near end's DTR and RTS (see modemshim.c).
+# The shim also plays a receiver at the wrong speed: once both ends of a
+# cable have set a speed (a fresh cable's ends are at 0) and the two differ,
+# a read delivers what a UART at the reading end's speed makes of the bytes
+# (see wrongspeed.c); at equal speeds the bytes pass unchanged.
+# unplug stops pair k's socat, so that both ends vanish as an unplugged USB
+# adapter does (reads fail, ClearCommError fails, COM<k> does not open);
+# replug makes the pair again, with new pseudo-terminals behind the same names.
 set -eu
 
 PAIRS=4
@@ -82,12 +89,19 @@ start_pair() {
         </dev/null >>"$STATE/socat$k.log" 2>&1 &
     echo $! >"$STATE/socat$k.pid"
     wait_for "[ -e '$STATE/com$k' ] && [ -e '$STATE/far$k' ]" || die "socat pair $k did not start (see $STATE/socat$k.log)"
+    # Speed 0 on both ends: no end has set a speed yet, so the shim passes
+    # the bytes unchanged until both have (see wrongspeed.c).  stty reports
+    # that a pty did not take every setting; the speed it takes.
+    stty -F "$STATE/com$k" 0 2>/dev/null || true
+    stty -F "$STATE/far$k" 0 2>/dev/null || true
 }
 
 build_shim() {
     so="$STATE/modemshim.so"
-    if [ ! -f "$so" ] || [ "$SRC_DIR/modemshim.c" -nt "$so" ]; then
-        cc -shared -fPIC -O2 -o "$so.tmp" "$SRC_DIR/modemshim.c" -ldl || die "cannot build the modem-line shim"
+    if [ ! -f "$so" ] || [ "$SRC_DIR/modemshim.c" -nt "$so" ] || [ "$SRC_DIR/modemshim.h" -nt "$so" ] \
+        || [ "$SRC_DIR/wrongspeed.c" -nt "$so" ]; then
+        cc -shared -fPIC -O2 -o "$so.tmp" "$SRC_DIR/modemshim.c" "$SRC_DIR/wrongspeed.c" -ldl -lpthread \
+            || die "cannot build the modem-line shim"
         mv "$so.tmp" "$so"
     fi
 }
