@@ -5,6 +5,8 @@
 #include <cstring>
 #include <thread>
 
+#include "nmea/compiler_support.h"
+#include "nmea/field_walk.h"
 #include "nmea/navigation_internal.h"
 #include "nmea/nmea_internal.h"
 
@@ -36,24 +38,57 @@ constexpr KindRow KIND_TABLE[] = {
 // Other $P addresses are proprietary and read by nothing.
 constexpr char QUECTEL_TALKER[] = "PQ";
 
-// Identifies a sentence for learning which one ends a receiver's cycle: up
-// to seven characters of its address, and for GSV whether it ends its group
-// and its signal id, for GSA its system id (receivers send several of each
-// per cycle).  The top bit is set in every key, so that 0 is none.
-uint64_t SentenceKey(const SentenceFields& fields, SentenceKind kind, int32_t systemIdField) {
-  uint64_t key = uint64_t{1} << 63;
-  const char* address = fields.sentence + 1;
-  for (int32_t i = 0; i < 7 && address[i] != ',' && address[i] != '*'; ++i)
-    key |= static_cast<uint64_t>(static_cast<unsigned char>(address[i])) << (8 * i);
+// The address: up to seven characters after the '$', as one number of
+// their bytes, and where the first separator lies (8 for none among them).
+struct Address {
+  uint64_t characters;
+  int32_t length;
+};
+
+Address AddressOf(const char* sentence) {
+  uint64_t word;
+  std::memcpy(&word, sentence + 1, sizeof word);
+  const uint64_t separators = SeparatorBits(sentence + 1);
+  if (separators == 0) return {word & 0x00FFFFFFFFFFFFFFu, 8};
+  const int32_t length = CountTrailingZeros64(separators) / 8;
+  return {word & ((uint64_t{1} << (8 * length)) - 1), length};
+}
+
+// Identifies a sentence for learning which one ends a receiver's cycle: its
+// address, and for GSV whether it ends its group and its signal id, for GSA
+// its system id (receivers send several of each per cycle).  The top bit is
+// set in every key, so that 0 is none.
+uint64_t SentenceKey(const Address& address, const SentenceFields& fields, SentenceKind kind,
+                     const SentenceIds& ids) {
   uint64_t detail = 0;
   if (kind == KIND_GSV) {
-    const int32_t lastField = systemIdField > 0 ? systemIdField - 1 : fields.count - 1;
     const bool lastPart = ReadCount(FieldAt(fields, 1), 2) == ReadCount(FieldAt(fields, 2), 2);
-    detail = (lastPart ? 0x20 : 0) | static_cast<uint64_t>(GsvSignalId(fields, lastField) + 1);
+    detail = (lastPart ? 0x20 : 0) | static_cast<uint64_t>(ids.signalId + 1);
   } else if (kind == KIND_GSA) {
-    detail = static_cast<uint64_t>(GsaSystemId(fields, systemIdField) + 1);
+    detail = static_cast<uint64_t>(ids.systemId + 1);
   }
-  return key ^ (detail << 56);
+  return uint64_t{1} << 63 | detail << 56 | (address.characters & 0x00FFFFFFFFFFFFFFu);
+}
+
+// The kind of a sentence from its address: two characters of talker, three
+// of type.  Of the proprietary $P addresses only Quectel's $PQGSV and $PQGSA
+// are read (*quectel: their last field is the system id).
+SentenceKind KindOfAddress(const char* sentence, const Address& address, bool* quectel) {
+  *quectel = false;
+  if (address.length != 5) return KIND_OTHER;
+  const uint32_t key = TypeKey(sentence + 3);
+  SentenceKind kind = KIND_OTHER;
+  for (const KindRow& row : KIND_TABLE) {
+    if (row.key == key) {
+      kind = row.kind;
+      break;
+    }
+  }
+  if (sentence[1] == 'P') {
+    *quectel = sentence[2] == QUECTEL_TALKER[1] && (kind == KIND_GSV || kind == KIND_GSA);
+    if (!*quectel) return KIND_OTHER;
+  }
+  return kind;
 }
 
 // The feeding thread makes the sequence odd, writes the words (and how many
@@ -66,10 +101,16 @@ void PublishWords(std::atomic<uint32_t>& sequence, std::atomic<uint64_t> (&words
   std::atomic_thread_fence(std::memory_order_release);
   if (wordCount != nullptr) wordCount->store(static_cast<uint32_t>((bytes + 7) / 8), std::memory_order_relaxed);
   const unsigned char* from = static_cast<const unsigned char*>(record);
-  for (size_t i = 0; i * 8 < bytes; ++i) {
-    uint64_t word = 0;
-    std::memcpy(&word, from + i * 8, bytes - i * 8 < 8 ? bytes - i * 8 : 8);
+  const size_t whole = bytes / 8;
+  for (size_t i = 0; i < whole; ++i) {
+    uint64_t word;
+    std::memcpy(&word, from + i * 8, sizeof word);
     words[i].store(word, std::memory_order_relaxed);
+  }
+  if (bytes % 8 != 0) {
+    uint64_t word = 0;
+    std::memcpy(&word, from + whole * 8, bytes % 8);
+    words[whole].store(word, std::memory_order_relaxed);
   }
   sequence.store(start + 2, std::memory_order_release);
 }
@@ -129,7 +170,7 @@ void BeginEpoch(GpsNavigation* navigation, int32_t timeOfDay) {
 }
 
 uint32_t ReadKind(GpsNavigation* navigation, SentenceKind kind, const SentenceFields& fields, int32_t systemIdField,
-                  bool newRun) {
+                  bool newRun, SentenceIds* ids) {
   switch (kind) {
     case KIND_GGA: return ReadGga(navigation, fields);
     case KIND_GNS: return ReadGns(navigation, fields);
@@ -138,11 +179,16 @@ uint32_t ReadKind(GpsNavigation* navigation, SentenceKind kind, const SentenceFi
     case KIND_ZDA: return ReadZda(navigation, fields);
     case KIND_VTG: return ReadVtg(navigation, fields);
     case KIND_GSA: {
+      ids->systemId = GsaSystemId(fields, systemIdField);
       const int32_t dopField = GsaDopField(fields, systemIdField);
       return ReadGsaFix(navigation, fields, dopField) |
-             ReadGsaUsed(navigation, fields, GsaSystemId(fields, systemIdField), dopField, newRun);
+             ReadGsaUsed(navigation, fields, ids->systemId, dopField, newRun);
     }
-    case KIND_GSV: return ReadGsv(navigation, fields, systemIdField, newRun);
+    case KIND_GSV: {
+      const int32_t lastField = systemIdField > 0 ? systemIdField - 1 : fields.count - 1;
+      ids->signalId = GsvSignalId(fields, lastField);
+      return ReadGsv(navigation, fields, systemIdField, ids->signalId, newRun);
+    }
     case KIND_OTHER: break;
   }
   return 0;
@@ -150,30 +196,20 @@ uint32_t ReadKind(GpsNavigation* navigation, SentenceKind kind, const SentenceFi
 
 }  // namespace
 
-SentenceKind SentenceKindOf(const SentenceFields& fields, int32_t* systemIdField) {
-  *systemIdField = 0;
-  const Field address = FieldAt(fields, 0);
-  // A two-letter talker and a three-letter type.
-  if (address.length != 5) return KIND_OTHER;
-  const uint32_t key = TypeKey(address.text + 2);
-  SentenceKind kind = KIND_OTHER;
-  for (const KindRow& row : KIND_TABLE)
-    if (row.key == key) kind = row.kind;
-  if (address.text[0] == 'P') {
-    if (address.text[1] != QUECTEL_TALKER[1] || (kind != KIND_GSV && kind != KIND_GSA) || fields.count < 3)
-      return KIND_OTHER;
-    *systemIdField = fields.count - 1;
-  }
-  return kind;
-}
-
-void GpsNavigationUpdate(const char* sentence) {
+void GpsNavigationUpdate(const char* sentence, SentenceIds* ids) {
   GpsNavigation* navigation = &gGpsContext.navigation;
+  ids->signalId = GPS_UNKNOWN;
+  ids->systemId = GPS_UNKNOWN;
+  const Address address = AddressOf(sentence);
+  bool quectel;
+  SentenceKind kind = KindOfAddress(sentence, address, &quectel);
   SentenceFields fields;
+  fields.sentence = sentence;
+  fields.count = 0;
   int32_t systemIdField = 0;
-  SentenceKind kind = KIND_OTHER;
-  if (SplitSentence(sentence, &fields)) kind = SentenceKindOf(fields, &systemIdField);
-  else fields.count = 1;  // read by nothing; the key takes the address from the text
+  // Only the sentences the state reads are cut into fields.
+  if (kind != KIND_OTHER && (!SplitSentence(sentence, &fields) || (quectel && fields.count < 3))) kind = KIND_OTHER;
+  if (kind != KIND_OTHER && quectel) systemIdField = fields.count - 1;
   const bool newRun = kind != navigation->previousKind;
   navigation->previousKind = kind;
 
@@ -183,11 +219,11 @@ void GpsNavigationUpdate(const char* sentence) {
     BeginEpoch(navigation, timeOfDay);
     changed = CHANGED_FIX;
   }
-  changed |= ReadKind(navigation, kind, fields, systemIdField, newRun);
+  changed |= ReadKind(navigation, kind, fields, systemIdField, newRun, ids);
   if (changed & CHANGED_FIX) PublishFix(navigation);
   if (changed & CHANGED_SKY) PublishSky(navigation);
 
-  const uint64_t key = SentenceKey(fields, kind, systemIdField);
+  const uint64_t key = SentenceKey(address, fields, kind, *ids);
   if (key == navigation->endKey && navigation->timeOfDay >= 0 && !navigation->epochReported) ReportEpoch(navigation);
   navigation->previousKey = key;
 }

@@ -43,6 +43,7 @@ void UpdateFixTime(GpsNavigation* navigation) {
 }
 
 void SetDate(GpsNavigation* navigation, int32_t days) {
+  if (days == navigation->date) return;
   navigation->date = days;
   UpdateFixTime(navigation);
 }

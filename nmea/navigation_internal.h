@@ -29,13 +29,15 @@ void GpsNavigationReset(GpsNavigation* navigation);
 void GpsNavigationResetFix(GpsNavigation* navigation);
 void GpsNavigationResetSky(GpsNavigation* navigation);
 
+// What the state reads of a sentence that its record carries too.
+struct SentenceIds {
+  int32_t signalId;  // of a GSV, else GPS_UNKNOWN
+  int32_t systemId;  // of a GSA, else GPS_UNKNOWN
+};
+
 // Reads one verified sentence into the state of the one context and publishes
 // what changed; calls the epoch callback when the sentence completes an epoch.
-void GpsNavigationUpdate(const char* sentence);
-
-// The kind of a sentence, and for Quectel's $PQGSV and $PQGSA, whose last field
-// is the system id, that field's index in *systemIdField (else 0).
-SentenceKind SentenceKindOf(const SentenceFields& fields, int32_t* systemIdField);
+void GpsNavigationUpdate(const char* sentence, SentenceIds* ids);
 
 // The NMEA 4.10 signal id of a GSV sentence (after its whole groups of four,
 // one field of one hexadecimal digit), else GPS_UNKNOWN.  lastField is the
@@ -51,10 +53,21 @@ int32_t GsaSystemId(const SentenceFields& fields, int32_t systemIdField);
 // field 3 and it.  0 when it has no room for them.
 int32_t GsaDopField(const SentenceFields& fields, int32_t systemIdField);
 
-// Places an NMEA satellite number: the constellation and its own number.
+// How a sentence's satellite numbers are placed: the constellation that its
+// system id (NMEA 4.10: 1 GPS ... 6 NavIC), or else its talker, names, if any.
+struct NumberHint {
+  int32_t constellation;  // NO_HINT for none
+  int32_t fromSystemId;
+};
+constexpr int32_t NO_HINT = -1;
+
 // systemId is the sentence's system id (GPS_UNKNOWN without one), talker its
-// two letters.  False when the number cannot be placed.
-bool PlaceSatellite(int32_t number, int32_t systemId, const char* talker, int32_t* constellation, int32_t* svid);
+// two letters.
+NumberHint HintOf(int32_t systemId, const char* talker);
+
+// Places an NMEA satellite number: the constellation and its own number.
+// False when the number cannot be placed.
+bool PlaceSatellite(int32_t number, NumberHint hint, int32_t* constellation, int32_t* svid);
 
 // The fix rules: each reads one kind of sentence into the working fix and
 // returns what it changed.  The sentence's time has been taken already.
@@ -67,7 +80,8 @@ uint32_t ReadVtg(GpsNavigation* navigation, const SentenceFields& fields);
 uint32_t ReadGsaFix(GpsNavigation* navigation, const SentenceFields& fields, int32_t dopField);
 
 // The sky rules.  newRun: the sentence before was of another kind.
-uint32_t ReadGsv(GpsNavigation* navigation, const SentenceFields& fields, int32_t systemIdField, bool newRun);
+uint32_t ReadGsv(GpsNavigation* navigation, const SentenceFields& fields, int32_t systemIdField, int32_t signalId,
+                 bool newRun);
 uint32_t ReadGsaUsed(GpsNavigation* navigation, const SentenceFields& fields, int32_t systemId, int32_t dopField,
                      bool newRun);
 

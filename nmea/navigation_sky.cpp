@@ -35,33 +35,42 @@ float ReadBounded(Field field, double low, double high) {
   return static_cast<float>(value);
 }
 
-// Field i when it lies within the groups (up to last), else empty.
-Field GroupField(const SentenceFields& fields, int32_t i, int32_t last) {
-  return i <= last ? FieldAt(fields, i) : Field{"", 0};
-}
-
 void DropGroup(GpsNavigation* navigation) { navigation->groupParts = 0; }
 
 // One group of four (satellite number, elevation, azimuth, SNR) into the GSV
 // group being collected.
-void CollectSignal(GpsNavigation* navigation, const SentenceFields& fields, int32_t first, int32_t last,
-                   int32_t signalId) {
-  const int32_t number = ReadCount(GroupField(fields, first, last), 3);
-  GpsSignal signal;
-  if (number < 0 ||
-      !PlaceSatellite(number, navigation->groupSystemId, navigation->groupTalker, &signal.constellation, &signal.svid))
-    return;
-  signal.signalId = signalId;
-  signal.used = 0;
-  signal.elevation = ReadBounded(GroupField(fields, first + 1, last), -90, 90);
-  signal.azimuth = ReadBounded(GroupField(fields, first + 2, last), 0, 360);
-  if (signal.azimuth == 360.0f) signal.azimuth = 0.0f;
-  signal.snr = ReadBounded(GroupField(fields, first + 3, last), 0, 99);
+void CollectSignal(GpsNavigation* navigation, Field number, Field elevation, Field azimuth, Field snr,
+                   NumberHint hint, int32_t signalId) {
+  const int32_t nmea = ReadCount(number, 3);
+  int32_t constellation;
+  int32_t svid;
+  if (nmea < 0 || !PlaceSatellite(nmea, hint, &constellation, &svid)) return;
   if (navigation->groupCount == GPS_SKY_SIZE) {
     ++navigation->groupNotShown;
     return;
   }
-  navigation->group[navigation->groupCount++] = signal;
+  GpsSignal& signal = navigation->group[navigation->groupCount++];
+  signal.constellation = constellation;
+  signal.svid = svid;
+  signal.signalId = signalId;
+  signal.used = 0;
+  signal.elevation = ReadBounded(elevation, -90, 90);
+  signal.azimuth = ReadBounded(azimuth, 0, 360);
+  if (signal.azimuth == 360.0f) signal.azimuth = 0.0f;
+  signal.snr = ReadBounded(snr, 0, 99);
+}
+
+// The groups of four from field 4 up to lastField; the last may be cut short.
+void CollectSignals(GpsNavigation* navigation, const SentenceFields& fields, int32_t lastField, NumberHint hint,
+                    int32_t signalId) {
+  int32_t first = GSV_FIRST_GROUP;
+  for (; first + GSV_GROUP_FIELDS - 1 <= lastField; first += GSV_GROUP_FIELDS)
+    CollectSignal(navigation, FieldIn(fields, first), FieldIn(fields, first + 1), FieldIn(fields, first + 2),
+                  FieldIn(fields, first + 3), hint, signalId);
+  if (first > lastField) return;
+  const Field none = {"", 0};
+  CollectSignal(navigation, FieldIn(fields, first), first + 1 <= lastField ? FieldIn(fields, first + 1) : none,
+                first + 2 <= lastField ? FieldIn(fields, first + 2) : none, none, hint, signalId);
 }
 
 // A signal already in the sky (a receiver that lists a satellite in two
@@ -143,7 +152,8 @@ int32_t GsaDopField(const SentenceFields& fields, int32_t systemIdField) {
   return last - 2 > GSA_FIRST_NUMBER - 1 ? last - 2 : 0;
 }
 
-uint32_t ReadGsv(GpsNavigation* navigation, const SentenceFields& fields, int32_t systemIdField, bool newRun) {
+uint32_t ReadGsv(GpsNavigation* navigation, const SentenceFields& fields, int32_t systemIdField, int32_t signalId,
+                 bool newRun) {
   // $GPGSV,4,1,16,05,01,047,,10,29,224,,13,22,062,23,15,40,094,,1*65
   if (newRun) navigation->runReplacedSky = 0;
   const int32_t parts = ReadCount(FieldAt(fields, 1), 2);
@@ -168,11 +178,10 @@ uint32_t ReadGsv(GpsNavigation* navigation, const SentenceFields& fields, int32_
   }
   navigation->groupLastPart = part;
   const int32_t lastField = systemIdField > 0 ? systemIdField - 1 : fields.count - 1;
-  // Taken per sentence: some receivers change it inside a group.
-  const int32_t signalId = GsvSignalId(fields, lastField);
+  // The signal id is taken per sentence: some receivers change it inside a group.
   const int32_t lastGroupField = signalId == GPS_UNKNOWN ? lastField : lastField - 1;
-  for (int32_t first = GSV_FIRST_GROUP; first <= lastGroupField; first += GSV_GROUP_FIELDS)
-    CollectSignal(navigation, fields, first, lastGroupField, signalId);
+  CollectSignals(navigation, fields, lastGroupField, HintOf(navigation->groupSystemId, navigation->groupTalker),
+                 signalId);
   if (part != parts) return 0;
   CommitGroup(navigation);
   UpdateUsedFlags(navigation);
@@ -188,12 +197,12 @@ uint32_t ReadGsaUsed(GpsNavigation* navigation, const SentenceFields& fields, in
     ClearSet(navigation->usedSet);
     fix.usedSetSize = 0;
   }
-  const char* talker = fields.sentence + 1;
+  const NumberHint hint = HintOf(systemId, fields.sentence + 1);
   for (int32_t i = GSA_FIRST_NUMBER; i < dopField; ++i) {
     const int32_t number = ReadCount(FieldAt(fields, i), 3);
     int32_t constellation;
     int32_t svid;
-    if (number < 0 || !PlaceSatellite(number, systemId, talker, &constellation, &svid)) continue;
+    if (number < 0 || !PlaceSatellite(number, hint, &constellation, &svid)) continue;
     const int32_t bit = SatelliteBit(constellation, svid);
     if (HasBit(navigation->usedSet, bit)) continue;
     SetBit(navigation->usedSet, bit);

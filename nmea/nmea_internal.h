@@ -59,8 +59,10 @@ inline void CopyTalker(const char* sentence, char* talker) {
 // and returns it.  The sentence starts with its '$' at the beginning of a
 // buffer of GPS_SENTENCE_SIZE characters: no parser reads beyond that buffer.
 GgaRecord* GpsParseGGA(const char* sentence);
-GsaRecord* GpsParseGSA(const char* sentence);
-GsvRecord* GpsParseGSV(const char* sentence);
+// The GSA's NMEA 4.10 system id and the GSV's signal id come from the
+// navigation state, which has read them already.
+GsaRecord* GpsParseGSA(const char* sentence, int32_t systemId);
+GsvRecord* GpsParseGSV(const char* sentence, int32_t signalId);
 RmcRecord* GpsParseRMC(const char* sentence);
 GllRecord* GpsParseGLL(const char* sentence);
 VtgRecord* GpsParseVTG(const char* sentence);

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int32_t NO_HINT = -1;
-
 // Numbers from low to high are the constellation's number + offset.
 struct NumberRange {
   int32_t constellation;
@@ -65,17 +63,6 @@ constexpr TalkerHint TALKER_HINTS[] = {
     {"GI", CONSTELLATION_NAVIC},
 };
 
-int32_t SystemIdConstellation(int32_t systemId) {
-  constexpr int32_t count = sizeof SYSTEM_ID_CONSTELLATIONS / sizeof SYSTEM_ID_CONSTELLATIONS[0];
-  return systemId >= 0 && systemId < count ? SYSTEM_ID_CONSTELLATIONS[systemId] : NO_HINT;
-}
-
-int32_t TalkerConstellation(const char* talker) {
-  for (const TalkerHint& hint : TALKER_HINTS)
-    if (talker[0] == hint.talker[0] && talker[1] == hint.talker[1]) return hint.constellation;
-  return NO_HINT;
-}
-
 // With constellation NO_HINT, every row counts.
 template <size_t N>
 bool PlaceIn(const NumberRange (&ranges)[N], int32_t constellation, int32_t number, int32_t* placed,
@@ -92,15 +79,28 @@ bool PlaceIn(const NumberRange (&ranges)[N], int32_t constellation, int32_t numb
 
 }  // namespace
 
-bool PlaceSatellite(int32_t number, int32_t systemId, const char* talker, int32_t* constellation, int32_t* svid) {
-  const int32_t bySystemId = SystemIdConstellation(systemId);
-  const int32_t hint = bySystemId != NO_HINT ? bySystemId : TalkerConstellation(talker);
-  if (hint != NO_HINT && hint != CONSTELLATION_GPS) {
-    if (PlaceIn(HINTED_RANGES, hint, number, constellation, svid)) return true;
+NumberHint HintOf(int32_t systemId, const char* talker) {
+  constexpr int32_t count = sizeof SYSTEM_ID_CONSTELLATIONS / sizeof SYSTEM_ID_CONSTELLATIONS[0];
+  if (systemId >= 0 && systemId < count && SYSTEM_ID_CONSTELLATIONS[systemId] != NO_HINT)
+    return {SYSTEM_ID_CONSTELLATIONS[systemId], 1};
+  for (const TalkerHint& hint : TALKER_HINTS)
+    if (talker[0] == hint.talker[0] && talker[1] == hint.talker[1]) return {hint.constellation, 0};
+  return {NO_HINT, 0};
+}
+
+bool PlaceSatellite(int32_t number, NumberHint hint, int32_t* constellation, int32_t* svid) {
+  if (hint.constellation != NO_HINT && hint.constellation != CONSTELLATION_GPS) {
+    if (PlaceIn(HINTED_RANGES, hint.constellation, number, constellation, svid)) return true;
     // A number outside the talker's constellation is read as if no talker
     // had hinted; a system id leaves no such doubt.
-    if (bySystemId != NO_HINT) return false;
+    if (hint.fromSystemId) return false;
   }
-  if (bySystemId != NO_HINT && number > SYSTEM_ID_PLAIN_LIMIT) return false;
+  if (hint.fromSystemId && number > SYSTEM_ID_PLAIN_LIMIT) return false;
+  // Most numbers are GPS's.
+  if (number >= 1 && number <= 32) {
+    *constellation = CONSTELLATION_GPS;
+    *svid = number;
+    return true;
+  }
   return PlaceIn(PLAIN_RANGES, NO_HINT, number, constellation, svid);
 }

@@ -3,6 +3,8 @@
 // division, so the Windows build reads every value as the Linux build does.
 #include "nmea/sentence_fields.h"
 
+#include <cstring>
+
 #include "nmea/compiler_support.h"
 #include "nmea/field_walk.h"
 
@@ -10,26 +12,21 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The high bit of each byte of the eight characters that is a '*', found as
+// SeparatorBits finds separators.
+uint64_t StarBits(const char* block) {
+  uint64_t word;
+  std::memcpy(&word, block, sizeof word);
+  const uint64_t star = word ^ (FIELD_WALK_ONES * '*');
+  return ~(((star & FIELD_WALK_LOW_BITS) + FIELD_WALK_LOW_BITS) | star) & FIELD_WALK_HIGH_BITS;
+}
+
 // Exact powers of ten as doubles.
 constexpr double POWERS_OF_TEN[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
                                     1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
 // Fifteen digits make at most 10^15 - 1, exact in a double.
 constexpr int32_t MAX_DIGITS = 15;
 constexpr int32_t MAX_COORDINATE_DECIMALS = 13;
-
-// The digits of text[0..length) from at, up to the first non-digit: the
-// number of digits read.  The first of them, up to limit digits in all
-// (*taken counts those taken so far, across calls), go into *value.
-int32_t TakeDigits(const char* text, int32_t at, int32_t length, int32_t limit, uint64_t* value,
-                   int32_t* taken) {
-  int32_t i = at;
-  for (; i < length && IsDigit(text[i]); ++i) {
-    if (*taken == limit) continue;
-    *value = *value * 10 + static_cast<uint64_t>(text[i] - '0');
-    ++*taken;
-  }
-  return i - at;
-}
 
 bool IsLeapYear(int32_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -47,28 +44,19 @@ bool SplitSentence(const char* sentence, SentenceFields* fields) {
   // Blocks of eight counted from the '$' never reach past the buffer.
   for (int32_t block = 0; block < GPS_SENTENCE_SIZE; block += 8) {
     uint64_t separators = SeparatorBits(sentence + block);
-    while (separators != 0) {
-      const int32_t at = block + CountTrailingZeros64(separators) / 8;
-      separators &= separators - 1;
-      if (count == SENTENCE_MAX_FIELDS) return false;
-      fields->start[++count] = static_cast<uint16_t>(at + 1);
-      if (sentence[at] == '*') {
-        fields->count = count;
-        return true;
-      }
+    const uint64_t star = separators & StarBits(sentence + block);
+    // Up to the first '*': what follows it is no field.
+    if (star != 0) separators &= star ^ (star - 1);
+    // A block adds at most eight: start has room for them past the limit.
+    for (; separators != 0; separators &= separators - 1)
+      fields->start[++count] = static_cast<uint16_t>(block + CountTrailingZeros64(separators) / 8 + 1);
+    if (count > SENTENCE_MAX_FIELDS) return false;
+    if (star != 0) {
+      fields->count = count;
+      return true;
     }
   }
   return false;
-}
-
-int32_t ReadCount(Field field, int32_t maxDigits) {
-  if (field.length == 0 || field.length > maxDigits) return -1;
-  int32_t value = 0;
-  for (int32_t i = 0; i < field.length; ++i) {
-    if (!IsDigit(field.text[i])) return -1;
-    value = value * 10 + (field.text[i] - '0');
-  }
-  return value;
 }
 
 int32_t ReadHexDigit(Field field) {
@@ -80,26 +68,35 @@ int32_t ReadHexDigit(Field field) {
   return -1;
 }
 
-bool ReadDecimal(Field field, double* value) {
+bool ReadDecimalText(Field field, double* value) {
   const char* text = field.text;
-  int32_t at = 0;
-  bool negative = false;
-  if (at < field.length && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
+  if (field.length == 0) return false;
+  const bool negative = text[0] == '-';
+  int32_t at = negative || text[0] == '+' ? 1 : 0;
   uint64_t mantissa = 0;
+  int32_t digits = 0;
   int32_t taken = 0;
-  const int32_t wholeDigits = TakeDigits(text, at, field.length, MAX_DIGITS, &mantissa, &taken);
-  // The whole part alone must fit: a longer one is no value a receiver means.
-  if (wholeDigits > MAX_DIGITS) return false;
-  at += wholeDigits;
   int32_t decimals = 0;
-  int32_t fractionDigits = 0;
-  if (at < field.length && text[at] == '.') {
-    const int32_t before = taken;
-    fractionDigits = TakeDigits(text, at + 1, field.length, MAX_DIGITS, &mantissa, &taken);
-    decimals = taken - before;
-    at += 1 + fractionDigits;
+  bool point = false;
+  for (; at < field.length; ++at) {
+    const uint32_t digit = static_cast<uint32_t>(static_cast<unsigned char>(text[at])) - '0';
+    if (digit < 10) {
+      ++digits;
+      if (taken < MAX_DIGITS) {
+        mantissa = mantissa * 10 + digit;
+        ++taken;
+        decimals += point ? 1 : 0;
+      } else if (!point) {
+        // The whole part alone must fit: a longer one is no value a receiver means.
+        return false;
+      }
+    } else if (text[at] == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
   }
-  if (at != field.length || wholeDigits + fractionDigits == 0) return false;
+  if (digits == 0) return false;
   const double magnitude = static_cast<double>(mantissa) / POWERS_OF_TEN[decimals];
   *value = negative ? -magnitude : magnitude;
   return true;
@@ -151,25 +148,34 @@ void DateFromDays(int32_t days, int32_t* year, int32_t* month, int32_t* day) {
 }
 
 bool ReadCoordinate(Field value, Field hemisphere, bool latitude, double* degrees) {
-  const char positive = latitude ? 'N' : 'E';
-  const char negative = latitude ? 'S' : 'W';
-  if (!FieldIs(hemisphere, positive) && !FieldIs(hemisphere, negative)) return false;
+  if (hemisphere.length != 1) return false;
+  const bool positive = hemisphere.text[0] == (latitude ? 'N' : 'E');
+  if (!positive && hemisphere.text[0] != (latitude ? 'S' : 'W')) return false;
   const char* text = value.text;
+  // (d)ddmm: at most five whole digits.
   uint64_t whole = 0;
-  int32_t taken = 0;
-  const int32_t wholeDigits = TakeDigits(text, 0, value.length, MAX_DIGITS, &whole, &taken);
-  if (wholeDigits == 0 || wholeDigits > 5 || wholeDigits >= value.length || text[wholeDigits] != '.') return false;
+  int32_t at = 0;
+  for (; at < value.length && at <= 5; ++at) {
+    const uint32_t digit = static_cast<uint32_t>(static_cast<unsigned char>(text[at])) - '0';
+    if (digit >= 10) break;
+    whole = whole * 10 + digit;
+  }
+  if (at == 0 || at > 5 || at == value.length || text[at] != '.') return false;
   // Minutes as one integer below 10^15, over 60 times a power of ten (exact
   // too), so that one division rounds them: two whole digits and up to
-  // thirteen decimals.
+  // thirteen decimals, further ones dropped.
   uint64_t minutes = whole % 100;
   int32_t decimals = 0;
-  const int32_t fractionDigits =
-      TakeDigits(text, wholeDigits + 1, value.length, MAX_COORDINATE_DECIMALS, &minutes, &decimals);
-  if (wholeDigits + 1 + fractionDigits != value.length) return false;
+  for (++at; at < value.length; ++at) {
+    const uint32_t digit = static_cast<uint32_t>(static_cast<unsigned char>(text[at])) - '0';
+    if (digit >= 10) return false;
+    if (decimals == MAX_COORDINATE_DECIMALS) continue;
+    minutes = minutes * 10 + digit;
+    ++decimals;
+  }
   const double magnitude =
       static_cast<double>(whole / 100) + static_cast<double>(minutes) / (POWERS_OF_TEN[decimals] * 60.0);
   if (magnitude > (latitude ? 90.0 : 180.0)) return false;
-  *degrees = FieldIs(hemisphere, negative) ? -magnitude : magnitude;
+  *degrees = positive ? magnitude : -magnitude;
   return true;
 }

@@ -20,7 +20,7 @@ struct Field {
 struct SentenceFields {
   const char* sentence;
   int32_t count;
-  uint16_t start[SENTENCE_MAX_FIELDS + 1];
+  uint16_t start[SENTENCE_MAX_FIELDS + 9];  // eight to spare: the split stores a block's worth before it checks
 };
 
 // Cuts a verified sentence ('$' at index 0 of a GPS_SENTENCE_SIZE buffer, a
@@ -28,10 +28,15 @@ struct SentenceFields {
 // than SENTENCE_MAX_FIELDS fields.
 bool SplitSentence(const char* sentence, SentenceFields* fields);
 
+// Field i, which the sentence has.
+inline Field FieldIn(const SentenceFields& fields, int32_t i) {
+  return {fields.sentence + fields.start[i], fields.start[i + 1] - fields.start[i] - 1};
+}
+
 // Field i, empty when the sentence has no such field.
 inline Field FieldAt(const SentenceFields& fields, int32_t i) {
   if (i < 0 || i >= fields.count) return {"", 0};
-  return {fields.sentence + fields.start[i], fields.start[i + 1] - fields.start[i] - 1};
+  return FieldIn(fields, i);
 }
 
 // The first character of a field, '\0' for an empty one.
@@ -41,7 +46,16 @@ inline char FieldChar(Field field) { return field.length > 0 ? field.text[0] : '
 inline bool FieldIs(Field field, char c) { return field.length == 1 && field.text[0] == c; }
 
 // Digits only, at most maxDigits of them: the value, else -1.
-int32_t ReadCount(Field field, int32_t maxDigits);
+inline int32_t ReadCount(Field field, int32_t maxDigits) {
+  if (field.length == 0 || field.length > maxDigits) return -1;
+  int32_t value = 0;
+  for (int32_t i = 0; i < field.length; ++i) {
+    const uint32_t digit = static_cast<uint32_t>(static_cast<unsigned char>(field.text[i])) - '0';
+    if (digit >= 10) return -1;
+    value = value * 10 + static_cast<int32_t>(digit);
+  }
+  return value;
+}
 
 // One hexadecimal digit alone: 0 to 15, else -1.
 int32_t ReadHexDigit(Field field);
@@ -49,7 +63,21 @@ int32_t ReadHexDigit(Field field);
 // An optional sign, digits, an optional '.' and digits, nothing else.  Digits
 // beyond the fifteenth significant one are dropped.  False, and *value left
 // alone, for anything else.
-bool ReadDecimal(Field field, double* value);
+bool ReadDecimalText(Field field, double* value);
+
+// The same, with the common fields read in line: empty ones, and one to
+// three digits alone (elevations, azimuths, ratios).
+inline bool ReadDecimal(Field field, double* value) {
+  if (field.length == 0) return false;
+  if (field.length <= 3) {
+    const int32_t whole = ReadCount(field, 3);
+    if (whole >= 0) {
+      *value = whole;
+      return true;
+    }
+  }
+  return ReadDecimalText(field, value);
+}
 
 // hhmmss with an optional '.' and decimals: milliseconds since midnight, the
 // decimals rounded half up (up to 86,400,999 in a leap second); -1 for

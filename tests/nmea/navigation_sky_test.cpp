@@ -240,7 +240,7 @@ TEST(navigation_sky_test, satellite_numbers_are_placed_by_system_id_talker_and_r
   };
   for (const NumberCase& c : cases) {
     int32_t constellation = -1, svid = -1;
-    const bool placed = PlaceSatellite(c.number, c.systemId, c.talker, &constellation, &svid);
+    const bool placed = PlaceSatellite(c.number, HintOf(c.systemId, c.talker), &constellation, &svid);
     EXPECT_EQ(placed, c.constellation >= 0) << c.legend;
     if (!placed) continue;
     EXPECT_EQ(constellation, c.constellation) << c.legend;
