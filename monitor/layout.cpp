@@ -36,7 +36,7 @@ void LayOutMonitor(int32_t width, int32_t height, MonitorLayout* layout) {
   // The fix panel's rows take what they need; the plot is a square beside
   // it, as big as the height above the bars allows.
   const int32_t panelHeight = FIX_ROW_COUNT * FIX_ROW_HEIGHT;
-  const int32_t bars = std::max(BARS_MIN, middle - std::max(panelHeight, (middle * 62) / 100));
+  const int32_t bars = std::max(BARS_MIN, middle - GAP - std::max(panelHeight, (middle * 62) / 100));
   const int32_t upper = std::max(0, middle - bars - GAP);
   const int32_t panelWidth = std::min(FIX_PANEL_WIDTH, std::max(0, width - 2 * GAP) / 2);
   const int32_t plot = std::max(0, std::min(upper, width - 3 * GAP - panelWidth));

@@ -23,7 +23,7 @@ constexpr int32_t FIX_ROW_HEIGHT = 20;
 constexpr int32_t FIX_LABEL_WIDTH = 120;
 // The smallest client area the main window allows.
 constexpr int32_t MONITOR_MIN_WIDTH = 640;
-constexpr int32_t MONITOR_MIN_HEIGHT = 480;
+constexpr int32_t MONITOR_MIN_HEIGHT = 540;  // every fix row above the bars
 
 void LayOutMonitor(int32_t width, int32_t height, MonitorLayout* layout);
 

@@ -4,9 +4,13 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "monitor/constellations.h"
 #include "monitor/fix_text.h"
+#include "monitor/layout.h"
+#include "monitor/link_text.h"
+#include "monitor/monitor_options.h"
 #include "monitor/signal_bars.h"
 #include "monitor/sky_view.h"
 
@@ -185,6 +189,110 @@ TEST(monitor_core_test, quality_and_minutes_in_words_and_digits) {
   FormatFixRows(fix, 0, values);
   EXPECT_STREQ("S 34 00.000000'", values[FIX_ROW_LATITUDE_DM]);
   EXPECT_STREQ("E 0 30.000000'", values[FIX_ROW_LONGITUDE_DM]);
+}
+
+bool Overlap(const Box& a, const Box& b) {
+  return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+         b.top < a.top + a.height;
+}
+
+bool Inside(const Box& box, int32_t width, int32_t height) {
+  return box.left >= 0 && box.top >= 0 && box.left + box.width <= width && box.top + box.height <= height;
+}
+
+TEST(monitor_core_test, the_layout_scales_with_the_window_and_nothing_overlaps) {
+  int32_t lastPlot = 0;
+  const int32_t sizes[][2] = {{MONITOR_MIN_WIDTH, MONITOR_MIN_HEIGHT}, {944, 641}, {1280, 900}, {1900, 1100}};
+  for (const auto& size : sizes) {
+    MonitorLayout l;
+    LayOutMonitor(size[0], size[1], &l);
+    const std::string legend = std::to_string(size[0]) + "x" + std::to_string(size[1]);
+    const Box parts[] = {l.startStop, l.skyPlot, l.fixPanel, l.signalBars, l.linkLine};
+    for (const Box& a : parts) {
+      EXPECT_TRUE(Inside(a, size[0], size[1])) << legend;
+      for (const Box& b : parts) {
+        if (&a != &b) {
+          EXPECT_FALSE(Overlap(a, b)) << legend;
+        }
+      }
+    }
+    EXPECT_EQ(l.skyPlot.width, l.skyPlot.height) << legend << ": the plot is square";
+    EXPECT_GT(l.skyPlot.width, lastPlot) << legend << ": the plot grows with the window";
+    EXPECT_GE(l.signalBars.height, 120) << legend;
+    EXPECT_EQ(l.fixPanel.height, FIX_ROW_COUNT * FIX_ROW_HEIGHT) << legend << ": every fix row shows";
+    lastPlot = l.skyPlot.width;
+  }
+}
+
+TEST(monitor_core_test, the_link_line_says_what_the_receiver_is_doing) {
+  LinkView view = {};
+  view.link = {GPS_LINK_SEARCHING, 2, 9600, 0};
+  view.stats.bytes = 1500;
+  view.stats.sentences = 10;
+  view.stats.ignored = 2;
+  view.stats.checksumErrors = 1;
+  const struct {
+    int32_t state;
+    uint32_t reconnects;
+    const char* text;
+  } cases[] = {
+      {GPS_LINK_SEARCHING, 0, "COM3: searching at 9600 baud | 1500 bytes, 12 sentences, 1 checksum error, 0 reconnections"},
+      {GPS_LINK_RECEIVING, 1, "COM3: receiving at 9600 baud | 1500 bytes, 12 sentences, 1 checksum error, 1 reconnection"},
+      {GPS_LINK_NO_SENTENCES, 0, "COM3: no sentences at 9600 baud | 1500 bytes, 12 sentences, 1 checksum error, 0 reconnections"},
+      {GPS_LINK_DEVICE_LOST, 3, "COM3: device lost - waiting for it | 1500 bytes, 12 sentences, 1 checksum error, 3 reconnections"},
+      {GPS_LINK_CLOSED, 0, "Closed"},
+  };
+  char text[200];
+  for (const auto& c : cases) {
+    view.link.state = c.state;
+    view.link.reconnects = c.reconnects;
+    FormatLinkLine(view, text, sizeof text);
+    EXPECT_STREQ(c.text, text);
+  }
+  view.finding = 1;
+  view.findElapsedMs = 4200;
+  view.portsTried = 0x5;
+  FormatLinkLine(view, text, sizeof text);
+  EXPECT_STREQ("Looking for a receiver on COM1, COM3 (4 s)", text);
+  view.finding = 0;
+  view.notFound = 1;
+  FormatLinkLine(view, text, sizeof text);
+  EXPECT_STREQ("No receiver found: check its power and cable, or pick the port and speed", text);
+}
+
+TEST(monitor_core_test, command_line_picks_port_speed_and_start) {
+  const struct {
+    std::vector<const char*> words;
+    int32_t result, port;
+    uint32_t baud;
+    int32_t start;
+  } cases[] = {
+      {{}, 0, -1, 0, 0},
+      {{"--port", "COM3", "--baud", "38400", "--start"}, 0, 2, 38400, 1},
+      {{"--port", "com16", "--baud", "auto"}, 0, 15, 0, 0},
+      {{"--port", "auto", "--baud", "921600"}, 0, -1, 921600, 0},
+      {{"--port", "COM17"}, 1, -1, 0, 0},
+      {{"--port", "COM0"}, 1, -1, 0, 0},
+      {{"--baud", "12345"}, 1, -1, 0, 0},
+      {{"--baud"}, 1, -1, 0, 0},
+      {{"--verbose"}, 1, -1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    MonitorOptions options;
+    char error[160] = "";
+    const int32_t result =
+        ParseMonitorOptions(static_cast<int>(c.words.size()), c.words.data(), &options, error, sizeof error);
+    std::string legend;
+    for (const char* w : c.words) legend += std::string(w) + " ";
+    EXPECT_EQ(c.result, result) << legend;
+    if (result != 0) {
+      EXPECT_NE(std::string(error).find("use --port"), std::string::npos) << legend << error;
+      continue;
+    }
+    EXPECT_EQ(c.port, options.portIndex) << legend;
+    EXPECT_EQ(c.baud, options.baudRate) << legend;
+    EXPECT_EQ(c.start, options.start) << legend;
+  }
 }
 
 }  // namespace
