@@ -36,6 +36,8 @@ void (*gEditState)(DCB*);
 bool gReportTimeouts;
 COMMTIMEOUTS gReportedTimeouts;
 std::atomic<HANDLE> gFailClose{nullptr};
+char gFailOpenPath[32];
+DWORD gFailOpenError;
 DWORD gFailCloseError;
 std::atomic<DWORD> gLatchedErrors{0};
 std::atomic<bool> gCancelOnlyOnPurge{false};
@@ -116,6 +118,10 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES 
   LoggedCall* entry = Log(OsCall::CreateFile, nullptr, {b, c, Num(d), e, f, Num(g)});
   if (a) strncpy(entry->path, a, sizeof entry->path - 1);
   if (Enter(OsCall::CreateFile)) return INVALID_HANDLE_VALUE;
+  if (a && gFailOpenPath[0] && strcmp(a, gFailOpenPath) == 0) {
+    SetLastError(gFailOpenError);
+    return INVALID_HANDLE_VALUE;
+  }
   entry->handle = kRealComOs.CreateFileA(a, b, c, d, e, f, g);
   return entry->handle;
 }
@@ -286,6 +292,7 @@ void ResetState() {
   gEditState = nullptr;
   gReportTimeouts = false;
   gFailClose = nullptr;
+  gFailOpenPath[0] = '\0';
   gLatchedErrors = 0;
   gCancelOnlyOnPurge = false;
   gDeviceAbortOnError = false;
@@ -400,4 +407,9 @@ void CompleteCancelledIoOnlyOnPurge() { gCancelOnlyOnPurge = true; }
 void FailCloseOf(HANDLE handle, DWORD error) {
   gFailCloseError = error;
   gFailClose = handle;
+}
+
+void FailOpenOf(const char* path, DWORD error) {
+  gFailOpenError = error;
+  strncpy(gFailOpenPath, path, sizeof gFailOpenPath - 1);
 }

@@ -1,0 +1,192 @@
+// OrvoGPSOpenWith on a virtual cable whose far end plays a receiver at a
+// chosen speed (the harness's shim garbles what a near end at another speed
+// reads): the speed found, an explicit speed right and wrong, a receiver
+// that changes speed, and the options refused.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "comport/comport.h"
+#include "debug_capture.h"
+#include "far_end.h"
+#include "far_receiver.h"
+#include "nmea/receiver.h"
+
+namespace {
+
+constexpr int kPair = 2;
+
+GpsLink Link(const GpsContext* context) {
+  GpsLink link = {-1, -2, 1, 1};
+  EXPECT_EQ(0, OrvoGPSGetLink(context, &link));
+  return link;
+}
+
+const GpsContext* gWatched;
+GpsLink gWant;
+
+// Waits until the link shows that state at that speed.
+bool WaitLink(const GpsContext* context, int32_t state, uint32_t baud, DWORD deadlineMs) {
+  gWatched = context;
+  gWant = GpsLink{state, 0, baud, 0};
+  return WaitUntil([] {
+    GpsLink now = {};
+    return OrvoGPSGetLink(gWatched, &now) == 0 && now.state == gWant.state &&
+           now.baudRate == gWant.baudRate;
+  }, deadlineMs);
+}
+
+// Every number delivered follows the one before it: none lost, none twice,
+// none out of order, from the first delivered on.
+std::string Gaps() {
+  std::string gaps;
+  for (size_t i = 1; i < DeliveredCount(); ++i) {
+    if (DeliveredAt(i) != DeliveredAt(i - 1) + 1) {
+      gaps += std::to_string(DeliveredAt(i - 1)) + " then " + std::to_string(DeliveredAt(i)) + "; ";
+    }
+  }
+  return gaps;
+}
+
+TEST(receiver_speed_test, each_speed_is_found_and_every_sentence_after_it_delivered_in_order) {
+  for (uint32_t baud : GPS_BAUD_RATES) {
+    FarReceiver sim;
+    ASSERT_TRUE(FarReceiverStart(&sim, kPair, baud)) << baud;
+    DeliveredReset();
+    GpsContext* context = nullptr;
+    const GpsOpenOptions find = {GPS_BAUD_AUTO, 0};
+    ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &find, RecordNumber, &context));
+    const ULONGLONG opened = GetTickCount64();
+    EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, baud, 60000)) << baud;
+    const ULONGLONG found = GetTickCount64() - opened;
+    // A few cycles more, then the last number written must arrive.
+    Sleep(1000);  // the receiver talks meanwhile; not a synchronisation
+    sim.quiet = true;
+    const uint32_t last = sim.nextNumber.load() - 1;
+    EXPECT_TRUE(WaitDelivered(last, 10000)) << baud;
+    EXPECT_EQ(0, OrvoGPSClose(context));
+    FarReceiverStop(&sim);
+    printf("%u baud found after %llu ms, %zu sentences delivered\n", baud, found,
+           DeliveredCount());
+    ASSERT_GT(DeliveredCount(), 6u) << baud;
+    EXPECT_EQ(last, DeliveredAt(DeliveredCount() - 1)) << baud;
+    EXPECT_EQ("", Gaps()) << baud;
+    EXPECT_EQ(GPS_LINK_CLOSED, Link(context).state);
+  }
+}
+
+TEST(receiver_speed_test, an_explicit_wrong_speed_delivers_nothing_and_says_so) {
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 38400));
+  DeliveredReset();
+  GpsContext* context = nullptr;
+  const GpsOpenOptions wrong = {9600, 0};
+  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &wrong, RecordNumber, &context));
+  Sleep(2000);  // eight cycles of the receiver talking at 38400
+  const GpsLink link = Link(context);
+  EXPECT_EQ(GPS_LINK_NO_SENTENCES, link.state);
+  EXPECT_EQ(9600u, link.baudRate);
+  EXPECT_EQ(NearIndex(kPair), link.portIndex);
+  GpsStats stats = {};
+  ASSERT_EQ(0, OrvoGPSGetStats(context, &stats, nullptr));
+  EXPECT_GT(stats.bytes, 0u) << "garbage arrives";
+  EXPECT_EQ(0u, stats.sentences + stats.ignored);
+  EXPECT_EQ(0u, DeliveredCount());
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  FarReceiverStop(&sim);
+}
+
+TEST(receiver_speed_test, an_explicit_right_speed_delivers_at_once) {
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 115200));
+  sim.quiet = true;
+  DeliveredReset();
+  GpsContext* context = nullptr;
+  const GpsOpenOptions right = {115200, 0};
+  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &right, RecordNumber, &context));
+  EXPECT_EQ(GPS_LINK_NO_SENTENCES, Link(context).state) << "nothing has verified yet";
+  const uint32_t first = sim.nextNumber.load();
+  sim.quiet = false;
+  EXPECT_TRUE(WaitDelivered(first, 2000)) << "the first sentence written";
+  ASSERT_GT(DeliveredCount(), 0u);
+  EXPECT_EQ(first, DeliveredAt(0));
+  EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 115200, 2000));
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  FarReceiverStop(&sim);
+}
+
+TEST(receiver_speed_test, a_receiver_that_changes_speed_is_found_again) {
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 9600));
+  DeliveredReset();
+  GpsContext* context = nullptr;
+  const GpsOpenOptions find = {GPS_BAUD_AUTO, 0};
+  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &find, RecordNumber, &context));
+  ASSERT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 60000));
+  ASSERT_TRUE(FarReceiverSetBaud(&sim, 57600));
+  const uint32_t changedAt = sim.nextNumber.load();
+  EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 57600, 60000));
+  const uint32_t foundAt = sim.nextNumber.load();
+  EXPECT_TRUE(WaitDelivered(foundAt + 12, 10000)) << "delivering again at 57600";
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  FarReceiverStop(&sim);
+  size_t after = 0;
+  for (size_t i = 0; i < DeliveredCount(); ++i) after += DeliveredAt(i) >= changedAt;
+  EXPECT_GE(after, 12u);
+}
+
+TEST(receiver_speed_test, options_that_make_no_sense_are_refused_and_open_nothing) {
+  struct Row {
+    const char* scenario;
+    const char* message;
+  } const kRows[] = {
+      {"open_with_baud_4801", "OrvoGPSOpenWith: baud rate 4801 is not supported\n"},
+      {"open_with_baud_2400", "OrvoGPSOpenWith: baud rate 2400 is not supported\n"},
+      {"open_with_reconnect_2", "OrvoGPSOpenWith: reconnect must be 0 or 1, not 2\n"},
+  };
+  for (const Row& r : kRows) {
+    Capture capture = CaptureScenario(r.scenario);
+    ASSERT_TRUE(capture.finished) << r.scenario;
+    EXPECT_EQ(static_cast<DWORD>(GPS_OPEN_BAD_OPTIONS), capture.exitCode) << r.scenario;
+    ASSERT_EQ(1u, capture.messages.size()) << r.scenario;
+    EXPECT_EQ(r.message, capture.messages[0]) << r.scenario;
+  }
+  GpsContext* const kUntouched = reinterpret_cast<GpsContext*>(0x1234);
+  GpsContext* context = kUntouched;
+  const GpsOpenOptions bad = {14400, 0};
+  EXPECT_EQ(GPS_OPEN_BAD_OPTIONS, OrvoGPSOpenWith(NearIndex(kPair), &bad, RecordNumber, &context));
+  EXPECT_EQ(kUntouched, context);
+  EXPECT_EQ(0, OrvoCOMGetPort(NearIndex(kPair))->isOpen.load());
+}
+
+TEST(receiver_speed_test, null_options_open_as_OrvoGPSOpen_does) {
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 4800));
+  DeliveredReset();
+  GpsContext* context = nullptr;
+  ASSERT_EQ(0, OrvoGPSOpenWith(NearIndex(kPair), nullptr, RecordNumber, &context));
+  const ComPort* port = OrvoCOMGetPort(NearIndex(kPair));
+  EXPECT_EQ(4800u, port->dcb.BaudRate);
+  EXPECT_TRUE(WaitDelivered(sim.nextNumber.load() + 1, 5000));
+  GpsLink link = Link(context);
+  EXPECT_EQ(GPS_LINK_RECEIVING, link.state);
+  EXPECT_EQ(4800u, link.baudRate);
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  FarReceiverStop(&sim);
+  EXPECT_EQ(GPS_LINK_CLOSED, Link(context).state);
+}
+
+int OpenWith(uint32_t baud, int32_t reconnect) {
+  GpsContext* context = nullptr;
+  const GpsOpenOptions options = {baud, reconnect};
+  return OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context);
+}
+
+}  // namespace
+
+const Scenario kScenarios[] = {
+    {"open_with_baud_4801", [] { return OpenWith(4801, 0); }},
+    {"open_with_baud_2400", [] { return OpenWith(2400, 1); }},
+    {"open_with_reconnect_2", [] { return OpenWith(9600, 2); }},
+};
+const int kScenarioCount = sizeof kScenarios / sizeof kScenarios[0];
