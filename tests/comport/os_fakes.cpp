@@ -103,13 +103,17 @@ bool Enter(OsCall call) {
 struct Trampoline {
   LPTHREAD_START_ROUTINE proc;
   LPVOID arg;
+  Role role;
 };
-// One per role: the layer starts at most one reader and one writer at a time.
-Trampoline gTrampolines[kRoles];
+// Each thread started gets its own, in turn: a search starts a reader per
+// port at once, and a thread may start after the next one was asked for.
+constexpr int kTrampolines = 256;
+Trampoline gTrampolines[kTrampolines];
+std::atomic<int> gNextTrampoline{0};
 
 DWORD WINAPI RunAs(LPVOID slot) {
   Trampoline* t = static_cast<Trampoline*>(slot);
-  tRole = t == &gTrampolines[static_cast<int>(Role::Reader)] ? Role::Reader : Role::Writer;
+  tRole = t->role;
   return t->proc(t->arg);
 }
 
@@ -191,7 +195,8 @@ HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES a, SIZE_T s, LPTHREAD_START
                           {Num(a), s, reinterpret_cast<uintptr_t>(proc), Num(arg), f, Num(id)});
   if (Enter(OsCall::CreateThread)) return nullptr;
   Role role = proc == ReaderAndStatusProc ? Role::Reader : Role::Writer;
-  Trampoline* t = &gTrampolines[static_cast<int>(role)];
+  Trampoline* t = &gTrampolines[gNextTrampoline.fetch_add(1) % kTrampolines];
+  t->role = role;
   t->proc = proc;
   t->arg = arg;
   entry->handle = kRealComOs.CreateThread(a, s, RunAs, t, f, id);
