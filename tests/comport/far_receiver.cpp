@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "far_end.h"
+#include "nmea/receiver.h"
 
 namespace {
 
@@ -106,5 +107,19 @@ bool WaitDelivered(uint32_t number, DWORD deadlineMs) {
   return WaitUntil([] {
     const size_t n = DeliveredCount();
     return n > 0 && DeliveredAt(n - 1) >= want;
+  }, deadlineMs);
+}
+
+bool WaitLink(const GpsContext* context, int32_t state, uint32_t baud, uint32_t reconnects,
+              DWORD deadlineMs) {
+  static const GpsContext* watched;
+  static GpsLink want;
+  watched = context;
+  want = GpsLink{state, 0, baud, reconnects};
+  return WaitUntil([] {
+    GpsLink now = {};
+    return OrvoGPSGetLink(watched, &now) == 0 && now.state == want.state &&
+           (want.baudRate == kAnyLink || now.baudRate == want.baudRate) &&
+           (want.reconnects == kAnyLink || now.reconnects == want.reconnects);
   }, deadlineMs);
 }

@@ -49,6 +49,12 @@ void DeliveredReset();
 int32_t RecordNumber(GpsContext*, SentenceType type, void* record, int32_t);
 size_t DeliveredCount();
 uint32_t DeliveredAt(size_t i);
+// Waits until the receiver's link shows state, at baud and after reconnects
+// reconnections (kAnyLink: whichever).
+constexpr uint32_t kAnyLink = 0xFFFFFFFFu;
+bool WaitLink(const GpsContext* context, int32_t state, uint32_t baud, uint32_t reconnects,
+              DWORD deadlineMs);
+
 // Waits until a GGA numbered at least number was delivered.
 bool WaitDelivered(uint32_t number, DWORD deadlineMs);
 

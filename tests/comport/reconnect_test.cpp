@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cable_request.h"
 #include "comport/comport.h"
 #include "debug_capture.h"
 #include "far_end.h"
@@ -21,46 +22,7 @@ constexpr int kPair = 3;
 
 bool Driven() { return getenv("ORVO_CABLE_PAIR") && getenv("ORVO_VNM_STATE"); }
 
-std::string StatePath(const std::string& name) {
-  return std::string("Z:") + getenv("ORVO_VNM_STATE") + "/" + name;
-}
 
-// Asks cable_test.sh to pull ("unplug") or put back ("replug") the cable and
-// waits until it has.
-bool Cable(const char* verb) {
-  static std::string done;
-  done = StatePath(std::string("cable.") + verb + ".done");
-  DeleteFileA(done.c_str());
-  HANDLE request = CreateFileA(StatePath(std::string("cable.") + verb).c_str(), GENERIC_WRITE, 0,
-                               nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (request == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(request);
-  return WaitUntil([] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; },
-                   30000);
-}
-
-const GpsContext* gWatched;
-int32_t gState;
-uint32_t gReconnects;
-
-bool WaitState(const GpsContext* context, int32_t state, uint32_t reconnects, DWORD deadlineMs) {
-  gWatched = context;
-  gState = state;
-  gReconnects = reconnects;
-  return WaitUntil([] {
-    GpsLink link = {};
-    return OrvoGPSGetLink(gWatched, &link) == 0 && link.state == gState &&
-           link.reconnects == gReconnects;
-  }, deadlineMs);
-}
-
-ULONGLONG ProcessCpu100ns() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-  ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
-  return k.QuadPart + u.QuadPart;
-}
 
 DWORD CountThreads() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -98,12 +60,12 @@ TEST(reconnect_test, deliveries_resume_after_every_replug_and_the_wait_costs_no_
   GpsContext* context = nullptr;
   const GpsOpenOptions options = {GPS_BAUD_AUTO, 1};
   ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context));
-  ASSERT_TRUE(WaitState(context, GPS_LINK_RECEIVING, 0, 60000));
+  ASSERT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, kAnyLink, 0, 60000));
   for (uint32_t round = 1; round <= 3; ++round) {
     GpsStats before = {};
     ASSERT_EQ(0, OrvoGPSGetStats(context, &before, nullptr));
-    ASSERT_TRUE(Cable("unplug")) << round;
-    ASSERT_TRUE(WaitState(context, GPS_LINK_DEVICE_LOST, round - 1, 10000)) << round;
+    ASSERT_TRUE(CableRequest("unplug")) << round;
+    ASSERT_TRUE(WaitLink(context, GPS_LINK_DEVICE_LOST, kAnyLink, round - 1, 10000)) << round;
     GpsLink lost = {};
     ASSERT_EQ(0, OrvoGPSGetLink(context, &lost));
     EXPECT_EQ(19200u, lost.baudRate) << "the speed it will reopen at";
@@ -118,14 +80,14 @@ TEST(reconnect_test, deliveries_resume_after_every_replug_and_the_wait_costs_no_
            share);
     EXPECT_LT(share, 2.0) << "waiting must not spin";
 
-    ASSERT_TRUE(Cable("replug")) << round;
+    ASSERT_TRUE(CableRequest("replug")) << round;
     ASSERT_TRUE(FarReceiverReopen(&sim)) << round;
     const uint32_t firstAfter = sim.nextNumber.load();
     const ULONGLONG replugged = GetTickCount64();
     EXPECT_TRUE(WaitDelivered(firstAfter, 10000)) << round;
     printf("round %u: replug to the first sentence after it: %llu ms\n", round,
            GetTickCount64() - replugged);
-    EXPECT_TRUE(WaitState(context, GPS_LINK_RECEIVING, round, 10000)) << round;
+    EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, kAnyLink, round, 10000)) << round;
     EXPECT_TRUE(WaitDelivered(firstAfter + 12, 10000)) << round;
     EXPECT_EQ("", CheckDelivered(firstAfter)) << round;
     GpsStats after = {};
@@ -155,15 +117,15 @@ void ExpectClosedClean(GpsContext* context, DWORD threads, DWORD handles, const 
 void OpenAndLoseTheDevice(GpsContext** context, FarReceiver* sim) {
   const GpsOpenOptions options = {GPS_BAUD_AUTO, 1};
   ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, context));
-  ASSERT_TRUE(WaitState(*context, GPS_LINK_RECEIVING, 0, 60000));
-  ASSERT_TRUE(Cable("unplug"));
-  ASSERT_TRUE(WaitState(*context, GPS_LINK_DEVICE_LOST, 0, 10000));
+  ASSERT_TRUE(WaitLink(*context, GPS_LINK_RECEIVING, kAnyLink, 0, 60000));
+  ASSERT_TRUE(CableRequest("unplug"));
+  ASSERT_TRUE(WaitLink(*context, GPS_LINK_DEVICE_LOST, kAnyLink, 0, 10000));
   Sleep(1500);  // through a failed reopen or two; not a synchronisation
   (void)sim;
 }
 
 void PutTheCableBack(FarReceiver* sim) {
-  ASSERT_TRUE(Cable("replug"));
+  ASSERT_TRUE(CableRequest("replug"));
   ASSERT_TRUE(FarReceiverReopen(sim));
 }
 
@@ -193,7 +155,7 @@ TEST(reconnect_test, close_while_searching_receiving_or_waiting_for_the_device_l
 
   sim.quiet = false;
   ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context));
-  ASSERT_TRUE(WaitState(context, GPS_LINK_RECEIVING, 0, 60000));
+  ASSERT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, kAnyLink, 0, 60000));
   ExpectClosedClean(context, threads, handles, "receiving");
 
   for (int round = 1; round <= 2; ++round) {
