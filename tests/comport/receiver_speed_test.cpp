@@ -11,6 +11,8 @@
 #include "far_end.h"
 #include "far_receiver.h"
 #include "nmea/receiver.h"
+#include "nmea/sentence_spotter.h"
+#include "rx_recorder.h"
 
 namespace {
 
@@ -161,6 +163,53 @@ TEST(receiver_speed_test, null_options_open_as_OrvoGPSOpen_does) {
   EXPECT_EQ(0, OrvoGPSClose(context));
   FarReceiverStop(&sim);
   EXPECT_EQ(GPS_LINK_CLOSED, Link(context).state);
+}
+
+// What the near end makes of bytes written at the far end: recorded until
+// nothing more has come for 300 ms.
+std::string ReadBack(HANDLE cable, const std::string& written) {
+  RecorderReset();
+  if (!FarWrite(cable, written.data(), static_cast<DWORD>(written.size()))) return "write failed";
+  uint32_t seen = 0;
+  ULONGLONG quietSince = GetTickCount64();
+  const ULONGLONG deadline = quietSince + 10000;
+  while (GetTickCount64() < deadline && (seen == 0 || GetTickCount64() - quietSince < 300)) {
+    if (RecordedSize() != seen) {
+      seen = RecordedSize();
+      quietSince = GetTickCount64();
+    }
+    Sleep(5);  // polling the recorder, with the deadline above
+  }
+  return std::string(reinterpret_cast<const char*>(RecordedBytes()), RecordedSize());
+}
+
+TEST(receiver_speed_test, the_harness_garbles_a_wrong_speed_alike_every_time_and_passes_a_right_one) {
+  const std::string sentences = NumberedGga(1) + NumberedGga(2) + NumberedGga(3);
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  ASSERT_TRUE(GetCommState(cable, &dcb));
+  dcb.BaudRate = 38400;
+  ASSERT_TRUE(SetCommState(cable, &dcb));
+  ComPort* port = nullptr;
+  uint32_t error = 0;
+  ASSERT_EQ(0, OrvoCOMOpenPort(NearIndex(kPair), 9600, 8, NOPARITY, ONESTOPBIT, 1, nullptr, &port,
+                               RecordRx, &error));
+  const std::string first = ReadBack(cable, sentences);
+  const std::string second = ReadBack(cable, sentences);
+  EXPECT_FALSE(first.empty()) << "a UART at the wrong speed still delivers bytes";
+  EXPECT_LT(first.size(), sentences.size()) << "a slower UART: fewer bytes";
+  EXPECT_EQ(first, second) << "the same bytes garble alike";
+  SentenceSpotter spotter;
+  SpotterReset(&spotter);
+  EXPECT_EQ(0u, SpotterFeed(&spotter, reinterpret_cast<const unsigned char*>(first.data()),
+                            static_cast<int32_t>(first.size())));
+  dcb.BaudRate = 9600;
+  ASSERT_TRUE(SetCommState(cable, &dcb));
+  EXPECT_EQ(sentences, ReadBack(cable, sentences)) << "equal speeds pass the bytes unchanged";
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  CloseHandle(cable);
 }
 
 int OpenWith(uint32_t baud, int32_t reconnect) {
