@@ -30,7 +30,7 @@ struct TxQueue {
 
 // What the reader thread saw since the port was opened: 32-bit counts that
 // wrap.  The line-error counts come from ClearCommError, which the reader
-// calls after every read that failed.
+// calls after every read.
 struct ComPortStats {
   uint32_t reads;            // reads that completed with data
   uint32_t readErrors;       // reads that failed, the close's own cancellation aside
@@ -53,7 +53,9 @@ struct ComPortStatCounters {
 
 struct ComPort {
   const char* name;
-  int32_t isOpen;
+  // Written by the thread that opens and closes the port, read by others
+  // (TxQueuePut, a receiver's statistics).
+  std::atomic<int32_t> isOpen;
   HANDLE hDevice;
   void* userData;
   COMMTIMEOUTS savedTimeouts;

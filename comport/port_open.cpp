@@ -42,6 +42,14 @@ static void ApplyLineSettings(DCB* dcb, uint32_t baudRate, uint32_t byteSize, ui
   dcb->fTXContinueOnXoff = 1;
   dcb->fErrorChar = 0;
   dcb->fRtsControl = RTS_CONTROL_ENABLE;
+  // A byte layer passes every byte on, NUL included.
+  dcb->fNull = 0;
+  // With fAbortOnError set (drivers keep what an earlier program left), a
+  // framing, parity or overrun error cancels the pending read, the good bytes
+  // it had gathered with it, and the pending write, and fails every read and
+  // write until ClearCommError.  Off, a damaged character simply fails its
+  // sentence's checksum; the reader still counts the error.
+  dcb->fAbortOnError = 0;
   if (flowControl == FLOW_CTS) {
     dcb->fOutxCtsFlow = 1;
     dcb->fOutX = 0;
@@ -66,6 +74,9 @@ static void SetFixedTimeouts(COMMTIMEOUTS* timeouts) {
 static int32_t Configure(ComPort* port, uint32_t baudRate, uint32_t byteSize, uint32_t parity,
                          uint32_t stopBits, int32_t flowControl) {
   if (!gComOs.GetCommTimeouts(port->hDevice, &port->savedTimeouts)) return OPEN_TIMEOUTS;
+  // GetCommState wants to be told the size of the structure it fills.
+  port->dcb = DCB{};
+  port->dcb.DCBlength = sizeof(DCB);
   if (!gComOs.GetCommState(port->hDevice, &port->dcb)) return OPEN_GET_STATE;
   ApplyLineSettings(&port->dcb, baudRate, byteSize, parity, stopBits, flowControl);
   if (!gComOs.SetCommState(port->hDevice, &port->dcb)) return OPEN_SET_STATE;

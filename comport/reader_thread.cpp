@@ -20,20 +20,20 @@ void CountUp(std::atomic<uint32_t>& count) {
   count.store(count.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
-// After a read that failed while the port is still wanted.  With
-// fAbortOnError set (the open keeps the device's own setting) a driver fails
-// every read after a framing, parity or overrun error until ClearCommError
-// is called; that call also says which errors there were.
-void ClearLineErrors(Reader& r) {
+// Reads and clears the driver's line-error flags and counts them; true when
+// there was one.  Called after every read, good or failed: the open turns
+// fAbortOnError off, so a damaged character arrives as data (and fails its
+// sentence's checksum) and only this call tells that it was damaged.
+bool ClearLineErrors(Reader& r) {
   ComPortStatCounters& stats = r.port->stats;
-  CountUp(stats.readErrors);
   DWORD errors = 0;
   // Fails only on a device that has gone, whose reads the reader paces anyway.
-  if (!gComOs.ClearCommError(r.port->hDevice, &errors, nullptr)) return;
+  if (!gComOs.ClearCommError(r.port->hDevice, &errors, nullptr)) return false;
   if (errors & CE_FRAME) CountUp(stats.framingErrors);
   if (errors & CE_RXPARITY) CountUp(stats.parityErrors);
   if (errors & CE_OVERRUN) CountUp(stats.overrunErrors);
   if (errors & CE_RXOVER) CountUp(stats.bufferOverflows);
+  return (errors & (CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER | CE_BREAK)) != 0;
 }
 
 void Deliver(Reader& r) {
@@ -43,16 +43,25 @@ void Deliver(Reader& r) {
 
 // Called after every completed read; true when the thread must end.
 bool AfterRead(Reader& r, bool ok) {
-  if (ok && r.count > 0) {
+  ComPort* port = r.port;
+  const bool data = ok && r.count > 0;
+  if (data) {
     r.fruitless = 0;
-    CountUp(r.port->stats.reads);
+    CountUp(port->stats.reads);
     Deliver(r);
-    return StopRequested(r.port);
+  } else if (!ok) {
+    CountUp(port->stats.readErrors);
   }
+  const bool lineError = ClearLineErrors(r);
+  if (data) return StopRequested(port);
+  // A driver that fails a read for a line error, fAbortOnError off or not,
+  // accepts the next once the error is cleared: read again at once.  Each
+  // such failure needs a new damaged character, so this cannot spin.
+  if (lineError) return StopRequested(port);
   // One empty or failed read is taken as it comes; the next read follows at
   // once.  From the second in a row on, the device is gone or broken.
-  if (++r.fruitless < 2) return StopRequested(r.port);
-  return PauseUnlessStopped(r.port);
+  if (++r.fruitless < 2) return StopRequested(port);
+  return PauseUnlessStopped(port);
 }
 
 // Issues a read; true when the thread must end.
@@ -68,7 +77,10 @@ bool StartRead(Reader& r) {
   }
   OutputDebugStringA("ReadFile in ReaderAndStatusProc");
   if (StopRequested(port)) return true;
-  ClearLineErrors(r);
+  CountUp(port->stats.readErrors);
+  // A device that refuses reads at once (one unplugged, say) is asked again
+  // only after a pause; one that refused for a line error at once.
+  if (ClearLineErrors(r)) return false;
   return PauseUnlessStopped(port);
 }
 
@@ -89,10 +101,8 @@ bool AwaitRead(Reader& r) {
   if (GetLastError() != ERROR_OPERATION_ABORTED) {
     OutputDebugStringA("GetOverlappedResult (in Reader)");
   }
-  // A read ended by the close ends the thread.  Any other failure, a driver's
-  // abort after a line error included, is cleared before the next read.
+  // A read ended by the close ends the thread.
   if (StopRequested(port)) return true;
-  ClearLineErrors(r);
   return AfterRead(r, false);
 }
 

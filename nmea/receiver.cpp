@@ -1,4 +1,5 @@
 // The receiver's open and close on a serial port (Windows only).
+#include <atomic>
 #include <cstdio>
 
 #include "comport/comport.h"
@@ -15,8 +16,9 @@ constexpr int32_t GPS_FLOW_CONTROL = 1;
 // The port of the last successful open, until the close forgets it.  An
 // open while a receiver is still open closes it first: clearing the one
 // context and the port table under a running reader thread would leave that
-// thread feeding the new context and holding its device.
-static ComPort* gReceiverPort;
+// thread feeding the new context and holding its device.  Written by the
+// thread that opens and closes, read by OrvoGPSGetStats on any thread.
+static std::atomic<ComPort*> gReceiverPort{nullptr};
 
 // The serial layer's code for a slot that is open, or whose close has not
 // finished.
@@ -74,9 +76,12 @@ int32_t OrvoGPSClose(GpsContext* context) {
 }
 
 int32_t OrvoGPSGetStats(const GpsContext* context, GpsStats* link, ComPortStats* line) {
-  if (!context || !context->port || !context->port->isOpen) return 1;
+  // The context's own port field is the opening thread's: another thread
+  // reads the receiver's port once, from the atomic.
+  const ComPort* port = gReceiverPort.load();
+  if (!context || !port || !port->isOpen) return 1;
   // Neither fails for the arguments they get here.
   if (link) (void)GpsGetStats(context, link);
-  if (line) (void)OrvoCOMGetStats(context->port, line);
+  if (line) (void)OrvoCOMGetStats(port, line);
   return 0;
 }

@@ -40,6 +40,23 @@ DWORD gFailCloseError;
 std::atomic<DWORD> gLatchedErrors{0};
 std::atomic<bool> gCancelOnlyOnPurge{false};
 
+// The driver's fAbortOnError, as the device reports it before the open and
+// as SetCommState then applies it, and whether an abort is in force: every
+// read and write fails until ClearCommError.
+std::atomic<bool> gDeviceAbortOnError{false};
+std::atomic<bool> gAlwaysAbort{false};
+std::atomic<bool> gAbortOnError{false};
+std::atomic<bool> gAborting{false};
+// How many more ClearCommError calls find a fresh line error: a noisy line.
+std::atomic<int> gErrorsToCome{0};
+std::atomic<DWORD> gRepeatedErrors{0};
+// A received byte of this value is a character that arrived with these line
+// errors (0: none is).
+std::atomic<int> gDamagedByte{-1};
+std::atomic<DWORD> gDamageErrors{0};
+// The reader's buffer of its last read, where a completed read's bytes are.
+std::atomic<const unsigned char*> gReaderBuffer{nullptr};
+
 LoggedCall* Log(OsCall call, HANDLE handle, std::initializer_list<uintptr_t> args) {
   int i = gLogCount.fetch_add(1);
   if (i >= kLogCapacity) {
@@ -52,6 +69,7 @@ LoggedCall* Log(OsCall call, HANDLE handle, std::initializer_list<uintptr_t> arg
   entry->call = call;
   entry->role = tRole;
   entry->handle = handle;
+  entry->tick = GetTickCount64();
   int n = 0;
   for (uintptr_t a : args) entry->args[n++] = a;
   return entry;
@@ -114,9 +132,11 @@ BOOL WINAPI FakeSetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
   return Enter(OsCall::SetCommTimeouts) ? FALSE : kRealComOs.SetCommTimeouts(h, t);
 }
 BOOL WINAPI FakeGetCommState(HANDLE h, LPDCB d) {
-  LoggedCall* entry = Log(OsCall::GetCommState, h, {Num(d)});
+  // The second argument is the DCBlength the caller set, before the call.
+  LoggedCall* entry = Log(OsCall::GetCommState, h, {Num(d), d ? d->DCBlength : 0u});
   if (Enter(OsCall::GetCommState) || !kRealComOs.GetCommState(h, d)) return FALSE;
   if (gEditState) gEditState(d);
+  if (gDeviceAbortOnError) d->fAbortOnError = 1;
   entry->dcb = *d;
   return TRUE;
 }
@@ -124,7 +144,9 @@ BOOL WINAPI FakeSetCommState(HANDLE h, LPDCB d) {
   LoggedCall* entry = Log(OsCall::SetCommState, h, {Num(d)});
   if (d) entry->dcb = *d;
   if (Enter(OsCall::SetCommState)) return FALSE;
-  return gEditState ? TRUE : kRealComOs.SetCommState(h, d);
+  if (!gEditState && !kRealComOs.SetCommState(h, d)) return FALSE;
+  gAbortOnError = d->fAbortOnError != 0 || gAlwaysAbort;
+  return TRUE;
 }
 BOOL WINAPI FakeSetupComm(HANDLE h, DWORD i, DWORD o) {
   Log(OsCall::SetupComm, h, {i, o});
@@ -169,19 +191,42 @@ HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES a, SIZE_T s, LPTHREAD_START
   entry->handle = kRealComOs.CreateThread(a, s, RunAs, t, f, id);
   return entry->handle;
 }
-bool LineErrorLatched() {
-  if (tRole != Role::Reader || gLatchedErrors.load() == 0) return false;
+// While an abort is in force the driver refuses every read and write.
+bool Refused() {
+  if (!gAborting) return false;
   SetLastError(ERROR_OPERATION_ABORTED);
   return true;
 }
+
+// The reader's read has completed with count bytes.  A damaged byte among
+// them is a line error; with fAbortOnError on, the driver then cancels the
+// read, whose bytes never reach the caller, and the pending write, and
+// refuses further requests.  True when the read is to fail.
+bool AbortedByLineError(HANDLE h, DWORD count) {
+  const unsigned char* bytes = gReaderBuffer.load();
+  const int damaged = gDamagedByte.load();
+  if (tRole != Role::Reader || damaged < 0 || !bytes) return false;
+  bool seen = false;
+  for (DWORD i = 0; i < count; ++i) seen = seen || bytes[i] == damaged;
+  if (!seen) return false;
+  gLatchedErrors |= gDamageErrors.load();
+  if (!gAbortOnError) return false;
+  gAborting = true;
+  (void)kRealComOs.CancelIoEx(h, nullptr);  // the writer's pending write, if any
+  SetLastError(ERROR_OPERATION_ABORTED);
+  return true;
+}
+
 BOOL WINAPI FakeReadFile(HANDLE h, LPVOID b, DWORD n, LPDWORD r, LPOVERLAPPED o) {
   Log(OsCall::ReadFile, h, {Num(b), n, Num(r), Num(o)});
-  if (Enter(OsCall::ReadFile) || LineErrorLatched()) return FALSE;
-  return kRealComOs.ReadFile(h, b, n, r, o);
+  if (Enter(OsCall::ReadFile) || Refused()) return FALSE;
+  if (tRole == Role::Reader) gReaderBuffer = static_cast<const unsigned char*>(b);
+  if (!kRealComOs.ReadFile(h, b, n, r, o)) return FALSE;
+  return r && AbortedByLineError(h, *r) ? FALSE : TRUE;
 }
 BOOL WINAPI FakeWriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED o) {
   Log(OsCall::WriteFile, h, {Num(b), n, Num(w), Num(o)});
-  if (Enter(OsCall::WriteFile)) return FALSE;
+  if (Enter(OsCall::WriteFile) || Refused()) return FALSE;
   if (gGate && !gGateUsed.exchange(true)) {
     SetEvent(gAtGate);
     WaitForSingleObject(gGate, INFINITE);
@@ -192,8 +237,9 @@ BOOL WINAPI FakeGetOverlappedResult(HANDLE h, LPOVERLAPPED o, LPDWORD n, BOOL wa
   Log(OsCall::GetOverlappedResult, h, {Num(o), Num(n), static_cast<uintptr_t>(wait)});
   if (Enter(OsCall::GetOverlappedResult)) return FALSE;
   BOOL completed = kRealComOs.GetOverlappedResult(h, o, n, wait);
-  // The read has ended; the driver reports it aborted, its bytes lost.
-  if (completed && LineErrorLatched()) return FALSE;
+  // The read has ended; during an abort the driver reports it aborted, its
+  // bytes lost.
+  if (completed && tRole == Role::Reader && (Refused() || (n && AbortedByLineError(h, *n)))) return FALSE;
   return completed;
 }
 DWORD WINAPI FakeWaitForMultipleObjects(DWORD n, const HANDLE* h, BOOL all, DWORD ms) {
@@ -208,6 +254,12 @@ BOOL WINAPI FakeClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT status) {
   if (!kRealComOs.ClearCommError(h, errors, status)) return FALSE;
   DWORD latched = gLatchedErrors.exchange(0);
   if (errors && latched) *errors = latched;
+  if (gErrorsToCome.fetch_sub(1) > 1) {
+    gLatchedErrors = gRepeatedErrors.load();  // the next character is damaged too
+  } else {
+    gErrorsToCome = 0;
+    gAborting = false;
+  }
   return TRUE;
 }
 BOOL WINAPI FakeCancelIoEx(HANDLE h, LPOVERLAPPED o) {
@@ -236,6 +288,15 @@ void ResetState() {
   gFailClose = nullptr;
   gLatchedErrors = 0;
   gCancelOnlyOnPurge = false;
+  gDeviceAbortOnError = false;
+  gAlwaysAbort = false;
+  gAbortOnError = false;
+  gAborting = false;
+  gErrorsToCome = 0;
+  gRepeatedErrors = 0;
+  gDamagedByte = -1;
+  gDamageErrors = 0;
+  gReaderBuffer = nullptr;
 }
 
 }  // namespace
@@ -318,7 +379,21 @@ void ReportTimeouts(const COMMTIMEOUTS& timeouts) {
   gReportTimeouts = true;
 }
 
-void LatchLineError(DWORD errors) { gLatchedErrors = errors; }
+void LatchLineError(DWORD errors, int times) {
+  gRepeatedErrors = errors;
+  gErrorsToCome = times;
+  gLatchedErrors = errors;
+  gAborting = true;
+}
+
+void ReportAbortOnError() { gDeviceAbortOnError = true; }
+
+void AbortOnLineErrorsAnyway() { gAlwaysAbort = true; }
+
+void ReceiveWithLineError(unsigned char byte, DWORD errors) {
+  gDamageErrors = errors;
+  gDamagedByte = byte;
+}
 
 void CompleteCancelledIoOnlyOnPurge() { gCancelOnlyOnPurge = true; }
 

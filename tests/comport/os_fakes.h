@@ -54,6 +54,7 @@ struct LoggedCall {
   char path[32];          // CreateFileA: the name
   COMMTIMEOUTS timeouts;  // Get/SetCommTimeouts: what was read or applied
   DCB dcb;                // Get/SetCommState: what was read or applied
+  ULONGLONG tick;         // GetTickCount64 when the call was made
 };
 // The calls logged since InstallFakeOs; the log keeps the first 4096.
 int LoggedCallCount();
@@ -71,11 +72,24 @@ void ReportTimeouts(const COMMTIMEOUTS& timeouts);
 // CloseHandle of this handle fails with error, leaving it open.
 void FailCloseOf(HANDLE handle, DWORD error);
 
-// A line error on a device with fAbortOnError set: from now on the reader's
-// ReadFile fails at once, and its pending read completes, with
-// ERROR_OPERATION_ABORTED until ClearCommError is called, which then reports
-// errors (CE_FRAME and the like) once.
-void LatchLineError(DWORD errors);
+// The fake plays a serial driver's line errors.  With fAbortOnError on, a
+// line error cancels the pending read (the bytes it gathered are not
+// returned) and the pending write, and every ReadFile, WriteFile and read
+// completion fails with ERROR_OPERATION_ABORTED until ClearCommError, which
+// reports the errors (CE_FRAME and the like) once.  With it off, the damaged
+// character arrives as data and ClearCommError reports the errors once.
+
+// A line error now, played as with fAbortOnError on whatever the open set:
+// a driver that fails reads anyway.  With times above 1 the line stays noisy:
+// each ClearCommError finds a fresh error, until the last of them.
+void LatchLineError(DWORD errors, int times = 1);
+// The device reports fAbortOnError on to GetCommState, as an earlier program
+// may have left it; what SetCommState applies then counts.
+void ReportAbortOnError();
+// The driver aborts on line errors whatever fAbortOnError says.
+void AbortOnLineErrorsAnyway();
+// Every received byte of this value arrives with these line errors.
+void ReceiveWithLineError(unsigned char byte, DWORD errors);
 // A driver that never completes a cancelled request: CancelIoEx does
 // nothing, and only a PurgeComm that aborts reads or writes ends the
 // device's pending I/O.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "comport/comport.h"
@@ -179,18 +180,40 @@ struct LineErrorCase {
   const char* legend;
   bool duringPendingRead;  // else before the first read
   DWORD errors;            // what ClearCommError reports
+  int times;               // reads failed in a row
   ComPortStats expected;   // reads aside
 };
 
 const LineErrorCase kLineErrors[] = {
-    {"framing error before the first read: ReadFile fails at once", false, CE_FRAME,
+    {"framing error before the first read: ReadFile fails at once", false, CE_FRAME, 1,
      {0, 1, 1, 0, 0, 0}},
-    {"overrun and parity error: the pending read completes aborted", true, CE_OVERRUN | CE_RXPARITY,
+    {"overrun and parity error: the pending read completes aborted", true, CE_OVERRUN | CE_RXPARITY, 1,
      {0, 1, 0, 1, 1, 0}},
-    {"driver queue overflow: the pending read completes aborted", true, CE_RXOVER,
+    {"driver queue overflow: the pending read completes aborted", true, CE_RXOVER, 1,
      {0, 1, 0, 0, 0, 1}},
+    {"a noisy line: three reads in a row fail at once", false, CE_FRAME, 3, {0, 3, 3, 0, 0, 0}},
+    {"a noisy line: three pending reads in a row complete aborted", true, CE_FRAME | CE_OVERRUN, 3,
+     {0, 3, 3, 0, 3, 0}},
 };
 
+// Milliseconds from the reader's first ClearCommError to its first ReadFile
+// after the clears-th, in the fake's log.
+ULONGLONG ReadsResumedAfter(int clears) {
+  int first = -1, seen = 0;
+  for (int i = 0; i < LoggedCallCount(); ++i) {
+    const LoggedCall& call = LoggedCallAt(i);
+    if (call.role != Role::Reader) continue;
+    if (call.call == OsCall::ClearCommError && ++seen == 1) first = i;
+    if (seen >= clears && call.call == OsCall::ReadFile) return call.tick - LoggedCallAt(first).tick;
+  }
+  ADD_FAILURE() << "no ReadFile after " << clears << " ClearCommError calls";
+  return 0;
+}
+
+// A driver that fails a read for a line error (one that ignores fAbortOnError
+// off) accepts the next read once the error is cleared: the reader clears it
+// and reads again at once, without the pause meant for a device that refuses
+// reads.
 TEST(comport_reader_test, reads_aborted_by_a_line_error_deliver_again_once_it_is_cleared) {
   const char kSentence[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
   const uint32_t kLength = sizeof kSentence - 1;
@@ -200,25 +223,33 @@ TEST(comport_reader_test, reads_aborted_by_a_line_error_deliver_again_once_it_is
   for (const LineErrorCase& c : kLineErrors) {
     InstallFakeOs();
     RecorderReset();
-    if (!c.duringPendingRead) LatchLineError(c.errors);
+    if (!c.duringPendingRead) LatchLineError(c.errors, c.times);
+    if (c.duringPendingRead) {
+      AbortOnLineErrorsAnyway();
+      ReceiveWithLineError(0xff, c.errors);
+    }
     ComPort* port = OpenNear(kPair, RecordRx);
     ASSERT_NE(nullptr, port) << c.legend;
-    if (c.duringPendingRead) {
-      // The reader waits for its pending read.
+    for (int k = 1; c.duringPendingRead && k <= c.times; ++k) {
+      // The reader waits for its k-th pending read; a damaged character ends
+      // it, and the driver drops it.
+      static int waits;
+      waits = k;
       ASSERT_TRUE(WaitUntil(
-          [] { return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Reader) >= 1; }, 5000))
+          [] { return RoleCallCount(OsCall::WaitForMultipleObjects, Role::Reader) >= waits; }, 5000))
           << c.legend;
-      LatchLineError(c.errors);
-      ASSERT_TRUE(FarWrite(cable, "x", 1)) << c.legend;  // ends the read; the driver drops it
+      ASSERT_TRUE(FarWrite(cable, "\xff", 1)) << c.legend;
     }
-    EXPECT_TRUE(WaitUntil([] { return RoleCallCount(OsCall::ClearCommError, Role::Reader) >= 1; },
-                          5000))
+    static int clears;
+    clears = c.times;
+    EXPECT_TRUE(WaitUntil([] { return RoleCallCount(OsCall::ClearCommError, Role::Reader) >= clears; }, 5000))
         << c.legend;
     ASSERT_TRUE(FarWrite(cable, kSentence, kLength)) << c.legend;
     static uint32_t want;
     want = kLength;
     EXPECT_TRUE(WaitUntil([] { return RecordedSize() >= want; }, 5000)) << c.legend;
     EXPECT_EQ(0, OrvoCOMClosePort(port)) << c.legend;
+    EXPECT_LT(ReadsResumedAfter(c.times), 300u) << c.legend << ": the pause is 500 ms";
     RestoreRealOs();
 
     ASSERT_EQ(kLength, RecordedSize()) << c.legend;
@@ -233,6 +264,48 @@ TEST(comport_reader_test, reads_aborted_by_a_line_error_deliver_again_once_it_is
     EXPECT_EQ(c.expected.bufferOverflows, stats.bufferOverflows) << c.legend;
   }
   CloseHandle(cable);
+}
+
+// A device left with fAbortOnError on by an earlier program: the open turns
+// it off, so a character damaged on the line arrives as data (and would fail
+// its sentence's checksum) while the sentences around it and the commands
+// queued meanwhile all get through.  Left on, the driver would cancel the
+// read with the good sentence before the damaged one, and the writes.
+TEST(comport_reader_test, a_line_error_costs_no_good_byte_and_no_queued_write) {
+  const std::string kGood = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+  const std::string kDamaged = "$GPRMC,123519,A,4807.038,N,01131.\xff" "00,E,022.4,084.4,230394,003.1,W*6A\r\n";
+  const std::string kStream = kGood + kDamaged + kGood + kGood;
+  OrvoCOMInitPorts();
+  HANDLE cable = FarOpen(kPair);
+  ASSERT_NE(INVALID_HANDLE_VALUE, cable);
+  InstallFakeOs();
+  ReportAbortOnError();
+  ReceiveWithLineError(0xff, CE_FRAME);
+  RecorderReset();
+  ComPort* port = OpenNear(kPair, RecordRx);
+  ASSERT_NE(nullptr, port);
+  // One write: the good sentence and the damaged one share a read.
+  ASSERT_TRUE(FarWrite(cable, kStream.data(), static_cast<DWORD>(kStream.size())));
+  const char* kCommands[] = {"$PCMD,1*00\r\n", "$PCMD,2*00\r\n", "$PCMD,3*00\r\n"};
+  for (const char* command : kCommands) ASSERT_EQ(TX_QUEUED, TxQueuePut(port, command, 12));
+  static size_t want;
+  want = kStream.size();
+  EXPECT_TRUE(WaitUntil([] { return RecordedSize() >= want; }, 5000));
+  char back[36] = {};
+  EXPECT_EQ(36u, FarRead(cable, back, 36, 5000));
+  EXPECT_EQ(0, OrvoCOMClosePort(port));
+  RestoreRealOs();
+  CloseHandle(cable);
+
+  ASSERT_EQ(kStream.size(), RecordedSize());
+  EXPECT_EQ(0, memcmp(kStream.data(), RecordedBytes(), kStream.size()));
+  EXPECT_EQ(std::string(kCommands[0]) + kCommands[1] + kCommands[2], std::string(back, 36));
+  // The error is counted once, although ClearCommError follows every read.
+  ComPortStats stats = {};
+  ASSERT_EQ(0, OrvoCOMGetStats(port, &stats));
+  EXPECT_EQ(1u, stats.framingErrors);
+  EXPECT_EQ(0u, stats.readErrors);
+  EXPECT_EQ(static_cast<uint32_t>(RecordedCalls()), stats.reads);
 }
 
 }  // namespace
