@@ -1,5 +1,6 @@
 // Sentence dispatch: the three-letter formatter selects the parser, whose
 // record then goes to the application's callback.
+#include "nmea/navigation_internal.h"
 #include "nmea/nmea_internal.h"
 
 namespace {
@@ -20,16 +21,16 @@ constexpr SentenceRow SENTENCE_TABLE[] = {
 };
 static_assert(sizeof SENTENCE_TABLE / sizeof SENTENCE_TABLE[0] == SENTENCE_TYPE_COUNT + 1);
 
-typedef void* (*SentenceParser)(const char* sentence);
+typedef void* (*SentenceParser)(const char* sentence, const SentenceIds& ids);
 
 // Indexed by SentenceType.
 constexpr SentenceParser SENTENCE_PARSERS[] = {
-    [](const char* s) -> void* { return GpsParseGGA(s); },
-    [](const char* s) -> void* { return GpsParseGSA(s); },
-    [](const char* s) -> void* { return GpsParseGSV(s); },
-    [](const char* s) -> void* { return GpsParseRMC(s); },
-    [](const char* s) -> void* { return GpsParseGLL(s); },
-    [](const char* s) -> void* { return GpsParseVTG(s); },
+    [](const char* s, const SentenceIds&) -> void* { return GpsParseGGA(s); },
+    [](const char* s, const SentenceIds& ids) -> void* { return GpsParseGSA(s, ids.systemId); },
+    [](const char* s, const SentenceIds& ids) -> void* { return GpsParseGSV(s, ids.signalId); },
+    [](const char* s, const SentenceIds&) -> void* { return GpsParseRMC(s); },
+    [](const char* s, const SentenceIds&) -> void* { return GpsParseGLL(s); },
+    [](const char* s, const SentenceIds&) -> void* { return GpsParseVTG(s); },
 };
 static_assert(sizeof SENTENCE_PARSERS / sizeof SENTENCE_PARSERS[0] == SENTENCE_TYPE_COUNT);
 
@@ -77,13 +78,17 @@ int32_t LookupSentenceType(const char* formatter, SentenceType* type) {
 }
 
 int32_t GpsDispatchSentence(const char* sentence) {
+  // Every verified sentence, of whatever type, before the callback: the
+  // callback sees the state with its own sentence in it.
+  SentenceIds ids;
+  GpsNavigationUpdate(sentence, &ids);
   SentenceType type;
   // Characters 1 and 2 are the talker, which may be anything.
   if (LookupSentenceType(sentence + 3, &type) == 0) {
     CountUp(gGpsContext.stats.ignored);
     return 0;
   }
-  void* record = SENTENCE_PARSERS[type](sentence);
+  void* record = SENTENCE_PARSERS[type](sentence, ids);
   // Counted first, so that the callback's own sentence is in the count.
   CountUp(gGpsContext.stats.sentences);
   // A context made without a callback still decodes; calling null would end

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "nmea/compiler_support.h"
+#include "nmea/navigation_internal.h"
 #include "nmea/nmea.h"
 #include "nmea/nmea_internal.h"
 
@@ -77,6 +78,7 @@ GpsContext* GpsContextInit(GpsCallback callback) {
                                        &stats.cutShort})
     count->store(0, std::memory_order_relaxed);
   stats.sentenceCounted = 0;
+  GpsNavigationReset(&gGpsContext.navigation);
   gGpsContext.state = FramerWaitStart;
   gGpsContext.callback = callback;
   gGpsContext.active = 1;

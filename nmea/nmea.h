@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "navigation.h"
+
 struct ComPort;     // the serial layer's port slot (comport/comport.h)
 struct GpsContext;
 
@@ -64,6 +66,7 @@ struct GgaRecord {
   int32_t satellitesUsed;
   float hdop;
   float altitude;
+  char talker[3];  // the two characters after the '$' as sent ("GP", "GN", "PQ" ...) and a NUL
 };
 
 struct GsaRecord {
@@ -73,6 +76,8 @@ struct GsaRecord {
   float pdop;
   float hdop;
   float vdop;
+  char talker[3];
+  int32_t systemId;  // NMEA 4.10: field 18 (the last field of $PQGSA), 1 GPS ... 6 NavIC; GPS_UNKNOWN without one
 };
 
 struct GsvSatellite {
@@ -88,6 +93,8 @@ struct GsvRecord {
   int32_t satellitesInView;
   int32_t satelliteCount;  // groups of this message whose azimuth was stored, 0..4
   GsvSatellite satellite[4];
+  char talker[3];
+  int32_t signalId;  // NMEA 4.10: a hexadecimal digit after the groups, 0-15; GPS_UNKNOWN without one
 };
 
 struct RmcRecord {
@@ -103,6 +110,7 @@ struct RmcRecord {
   float magneticVariation;
   char variationDirection;
   char modeIndicator;
+  char talker[3];
 };
 
 struct GllRecord {
@@ -113,6 +121,7 @@ struct GllRecord {
   UtcTime time;
   char status;
   char modeIndicator;
+  char talker[3];
 };
 
 struct VtgRecord {
@@ -125,6 +134,7 @@ struct VtgRecord {
   float speedKmh;
   int32_t speedKmhUnit;
   char modeIndicator;
+  char talker[3];
 };
 
 // What the framer made of the stream since the last GpsContextInit: 32-bit
@@ -174,10 +184,12 @@ struct GpsContext {
   GllRecord gll;
   VtgRecord vtg;
   GpsStatCounters stats;
+  GpsNavigation navigation;  // the fix and the sky: read them with GpsGetFix and GpsGetSky
 };
 
-// Clears the one context, stores the callback and makes it active.  Returns
-// the context's address, the same every time.
+// Clears the one context (its records, counts and navigation state, the
+// epoch callback too), stores the callback and makes it active.  Returns the
+// context's address, the same every time.
 GpsContext* GpsContextInit(GpsCallback callback);
 
 // Feeds one received byte (its low 8 bits) to the framer.  Returns 0 for a

@@ -48,12 +48,21 @@ int32_t LookupSentenceType(const char* formatter, SentenceType* type);
 // callback.  Returns 0 for an unsupported type, else the callback's result.
 int32_t GpsDispatchSentence(const char* sentence);
 
+// The record's copy of the talker, the two characters after the '$'.
+inline void CopyTalker(const char* sentence, char* talker) {
+  talker[0] = sentence[1];
+  talker[1] = sentence[2];
+  talker[2] = '\0';
+}
+
 // Each parser clears its record in the context, fills it from the sentence
 // and returns it.  The sentence starts with its '$' at the beginning of a
 // buffer of GPS_SENTENCE_SIZE characters: no parser reads beyond that buffer.
 GgaRecord* GpsParseGGA(const char* sentence);
-GsaRecord* GpsParseGSA(const char* sentence);
-GsvRecord* GpsParseGSV(const char* sentence);
+// The GSA's NMEA 4.10 system id and the GSV's signal id come from the
+// navigation state, which has read them already.
+GsaRecord* GpsParseGSA(const char* sentence, int32_t systemId);
+GsvRecord* GpsParseGSV(const char* sentence, int32_t signalId);
 RmcRecord* GpsParseRMC(const char* sentence);
 GllRecord* GpsParseGLL(const char* sentence);
 VtgRecord* GpsParseVTG(const char* sentence);

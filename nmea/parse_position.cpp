@@ -75,6 +75,7 @@ GgaRecord* GpsParseGGA(const char* sentence) {
   // $GPGGA,125106,3854.5087,N,07726.4523,W,8,10,2.0,268.8,M,-33.9,M,,*7F
   GgaRecord* record = &gGpsContext.gga;
   std::memset(record, 0, sizeof *record);
+  CopyTalker(sentence, record->talker);
   FieldWalk walk;
   FieldWalkStart(&walk, sentence, GGA_FIELD_ORDER);
   while (FieldWalkNext(&walk)) {
@@ -99,6 +100,7 @@ RmcRecord* GpsParseRMC(const char* sentence) {
   // $GPRMC,125106,V,3854.5087,N,07726.4523,W,0.0,0.0,241011,10.5,W,S*28
   RmcRecord* record = &gGpsContext.rmc;
   std::memset(record, 0, sizeof *record);
+  CopyTalker(sentence, record->talker);
   FieldWalk walk;
   FieldWalkStart(&walk, sentence, RMC_FIELD_ORDER);
   while (FieldWalkNext(&walk)) {
@@ -126,6 +128,7 @@ GllRecord* GpsParseGLL(const char* sentence) {
   // $GPGLL,3854.5087,N,07726.4523,W,125106,V,S*55
   GllRecord* record = &gGpsContext.gll;
   std::memset(record, 0, sizeof *record);
+  CopyTalker(sentence, record->talker);
   FieldWalk walk;
   FieldWalkStart(&walk, sentence, GLL_FIELD_ORDER);
   while (FieldWalkNext(&walk)) {
@@ -148,6 +151,7 @@ VtgRecord* GpsParseVTG(const char* sentence) {
   // $GPVTG,0.0,T,10.5,M,0.0,N,0.0,K*7A
   VtgRecord* record = &gGpsContext.vtg;
   std::memset(record, 0, sizeof *record);
+  CopyTalker(sentence, record->talker);
   FieldWalk walk;
   FieldWalkStart(&walk, sentence, VTG_FIELD_ORDER);
   while (FieldWalkNext(&walk)) {

@@ -68,10 +68,12 @@ GsvSatellite* GsvRatioSlot(GsvRecord* record, int32_t index, GsvSlots* slots) {
 
 }  // namespace
 
-GsaRecord* GpsParseGSA(const char* sentence) {
+GsaRecord* GpsParseGSA(const char* sentence, int32_t systemId) {
   // $GPGSA,A,3,03,07,08,11,13,16,19,23,24,28,,,3.6,2.0,3.0*3A
   GsaRecord* record = &gGpsContext.gsa;
   std::memset(record, 0, sizeof *record);
+  CopyTalker(sentence, record->talker);
+  record->systemId = systemId;
   int32_t nextSlot = 0;
   FieldWalk walk;
   FieldWalkStart(&walk, sentence, GSA_FIELD_ORDER);
@@ -94,10 +96,12 @@ GsaRecord* GpsParseGSA(const char* sentence) {
   return record;
 }
 
-GsvRecord* GpsParseGSV(const char* sentence) {
+GsvRecord* GpsParseGSV(const char* sentence, int32_t signalId) {
   // $GPGSV,3,1,10,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45*71
   GsvRecord* record = &gGpsContext.gsv;
   std::memset(record, 0, sizeof *record);
+  CopyTalker(sentence, record->talker);
+  record->signalId = signalId;
   GsvSlots slots = {-1, -1};
   FieldWalk walk;
   FieldWalkStart(&walk, sentence, GSV_FIELD_ORDER);

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Decodes every capture in tests/data/captures with the native nmea-decode and
-# with the Windows nmea-decode.exe under Wine, and compares the outputs byte
-# for byte.  Exits 1 when any capture decodes differently.
+# with the Windows nmea-decode.exe under Wine, records and navigation state
+# (--state) alike, and compares the outputs byte for byte.  Exits 1 when any
+# capture decodes differently.
 #   tools/compare-decode.sh <native-build-dir> <windows-build-dir>
 set -u
 
@@ -28,15 +29,19 @@ differing=0
 lines=0
 for capture in "$corpus"/*.log; do
   captures=$((captures + 1))
-  "$native" "$capture" > "$work/native.jsonl"
-  wine "$windows" "Z:$capture" > "$work/windows.jsonl"
-  if cmp -s "$work/native.jsonl" "$work/windows.jsonl"; then
-    lines=$((lines + $(wc -l < "$work/native.jsonl")))
-  else
-    differing=$((differing + 1))
-    echo "differs: $capture"
-    diff "$work/native.jsonl" "$work/windows.jsonl" | head -6
-  fi
+  for mode in records state; do
+    option=
+    [ "$mode" = state ] && option=--state
+    "$native" $option "$capture" > "$work/native.jsonl"
+    wine "$windows" $option "Z:$capture" > "$work/windows.jsonl"
+    if cmp -s "$work/native.jsonl" "$work/windows.jsonl"; then
+      lines=$((lines + $(wc -l < "$work/native.jsonl")))
+    else
+      differing=$((differing + 1))
+      echo "differs ($mode): $capture"
+      diff "$work/native.jsonl" "$work/windows.jsonl" | head -6
+    fi
+  done
 done
-echo "$captures captures, $differing decoded differently, $lines identical JSON lines"
+echo "$captures captures, records and --state: $differing outputs differ, $lines identical lines"
 [ "$differing" -eq 0 ]

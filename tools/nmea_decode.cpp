@@ -1,7 +1,9 @@
 // nmea-decode: shows what the receiver library makes of a capture.  Every
 // byte of the named files (standard input when none is named) goes through
 // one context's framer; each decoded sentence is printed as one JSON line,
-// and with --stats the framer's counts follow on standard error.
+// or with --state each verified sentence followed by the navigation state's
+// objects it changed; with --stats the framer's counts follow on standard
+// error.
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
@@ -11,6 +13,7 @@
 
 #include "nmea/nmea.h"
 #include "nmea/receiver.h"
+#include "state_json.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -20,7 +23,7 @@
 namespace {
 
 enum FieldKind { KIND_INT, KIND_CHAR, KIND_FLOAT, KIND_TIME, KIND_ANGLE, KIND_DATE, KIND_SATELLITE_LIST,
-                 KIND_GSV_SATELLITES };
+                 KIND_GSV_SATELLITES, KIND_TALKER };
 
 struct RecordField {
   const char* name;
@@ -35,18 +38,21 @@ const RecordField GGA_FIELDS[] = {
     FIELD(GgaRecord, latHemisphere, KIND_CHAR),  FIELD(GgaRecord, longitude, KIND_ANGLE),
     FIELD(GgaRecord, lonHemisphere, KIND_CHAR),  FIELD(GgaRecord, fixQuality, KIND_INT),
     FIELD(GgaRecord, satellitesUsed, KIND_INT),  FIELD(GgaRecord, hdop, KIND_FLOAT),
-    FIELD(GgaRecord, altitude, KIND_FLOAT),      {nullptr, KIND_INT, 0},
+    FIELD(GgaRecord, altitude, KIND_FLOAT),      FIELD(GgaRecord, talker, KIND_TALKER),
+    {nullptr, KIND_INT, 0},
 };
 const RecordField GSA_FIELDS[] = {
     FIELD(GsaRecord, selectionMode, KIND_CHAR),  FIELD(GsaRecord, fixMode, KIND_CHAR),
     FIELD(GsaRecord, satellites, KIND_SATELLITE_LIST), FIELD(GsaRecord, pdop, KIND_FLOAT),
     FIELD(GsaRecord, hdop, KIND_FLOAT),          FIELD(GsaRecord, vdop, KIND_FLOAT),
+    FIELD(GsaRecord, talker, KIND_TALKER),       FIELD(GsaRecord, systemId, KIND_INT),
     {nullptr, KIND_INT, 0},
 };
 const RecordField GSV_FIELDS[] = {
     FIELD(GsvRecord, messageCount, KIND_INT),    FIELD(GsvRecord, messageNumber, KIND_INT),
     FIELD(GsvRecord, satellitesInView, KIND_INT), FIELD(GsvRecord, satelliteCount, KIND_INT),
-    FIELD(GsvRecord, satellite, KIND_GSV_SATELLITES), {nullptr, KIND_INT, 0},
+    FIELD(GsvRecord, satellite, KIND_GSV_SATELLITES), FIELD(GsvRecord, talker, KIND_TALKER),
+    FIELD(GsvRecord, signalId, KIND_INT),        {nullptr, KIND_INT, 0},
 };
 const RecordField RMC_FIELDS[] = {
     FIELD(RmcRecord, time, KIND_TIME),           FIELD(RmcRecord, status, KIND_CHAR),
@@ -55,20 +61,22 @@ const RecordField RMC_FIELDS[] = {
     FIELD(RmcRecord, speedKnots, KIND_FLOAT),    FIELD(RmcRecord, courseTrue, KIND_FLOAT),
     FIELD(RmcRecord, date, KIND_DATE),           FIELD(RmcRecord, magneticVariation, KIND_FLOAT),
     FIELD(RmcRecord, variationDirection, KIND_CHAR), FIELD(RmcRecord, modeIndicator, KIND_CHAR),
-    {nullptr, KIND_INT, 0},
+    FIELD(RmcRecord, talker, KIND_TALKER),       {nullptr, KIND_INT, 0},
 };
 const RecordField GLL_FIELDS[] = {
     FIELD(GllRecord, latitude, KIND_ANGLE),      FIELD(GllRecord, latHemisphere, KIND_CHAR),
     FIELD(GllRecord, longitude, KIND_ANGLE),     FIELD(GllRecord, lonHemisphere, KIND_CHAR),
     FIELD(GllRecord, time, KIND_TIME),           FIELD(GllRecord, status, KIND_CHAR),
-    FIELD(GllRecord, modeIndicator, KIND_CHAR),  {nullptr, KIND_INT, 0},
+    FIELD(GllRecord, modeIndicator, KIND_CHAR),  FIELD(GllRecord, talker, KIND_TALKER),
+    {nullptr, KIND_INT, 0},
 };
 const RecordField VTG_FIELDS[] = {
     FIELD(VtgRecord, courseTrue, KIND_FLOAT),    FIELD(VtgRecord, courseTrueRef, KIND_INT),
     FIELD(VtgRecord, courseMagnetic, KIND_FLOAT), FIELD(VtgRecord, courseMagneticRef, KIND_INT),
     FIELD(VtgRecord, speedKnots, KIND_FLOAT),    FIELD(VtgRecord, speedKnotsUnit, KIND_INT),
     FIELD(VtgRecord, speedKmh, KIND_FLOAT),      FIELD(VtgRecord, speedKmhUnit, KIND_INT),
-    FIELD(VtgRecord, modeIndicator, KIND_CHAR),  {nullptr, KIND_INT, 0},
+    FIELD(VtgRecord, modeIndicator, KIND_CHAR),  FIELD(VtgRecord, talker, KIND_TALKER),
+    {nullptr, KIND_INT, 0},
 };
 
 struct RecordLayout {
@@ -93,12 +101,17 @@ void PrintFloat(float value) {
   else std::fputs("null", stdout);
 }
 
+// A character inside a JSON string.
+void PrintStringChar(unsigned char c) {
+  if (c == '"' || c == '\\') std::printf("\\%c", c);
+  else if (c < 0x20 || c > 126) std::printf("\\u%04x", c);
+  else std::putchar(c);
+}
+
 void PrintChar(char value) {
-  const unsigned char c = static_cast<unsigned char>(value);
-  if (c == 0) std::fputs("\"\"", stdout);
-  else if (c == '"' || c == '\\') std::printf("\"\\%c\"", c);
-  else if (c < 0x20 || c > 126) std::printf("\"\\u%04x\"", c);
-  else std::printf("\"%c\"", c);
+  std::putchar('"');
+  if (value != '\0') PrintStringChar(static_cast<unsigned char>(value));
+  std::putchar('"');
 }
 
 void PrintField(const RecordField& field, const unsigned char* record) {
@@ -143,6 +156,12 @@ void PrintField(const RecordField& field, const unsigned char* record) {
       std::fputs("]", stdout);
       break;
     }
+    case KIND_TALKER: {
+      std::putchar('"');
+      for (int i = 0; i < 2 && at[i] != '\0'; ++i) PrintStringChar(at[i]);
+      std::putchar('"');
+      break;
+    }
     case KIND_GSV_SATELLITES: {
       GsvSatellite satellites[4];
       std::memcpy(satellites, at, sizeof satellites);
@@ -178,6 +197,69 @@ bool FeedStream(GpsContext* context, std::FILE* in) {
   return std::ferror(in) == 0;
 }
 
+// The state's objects as last printed, and the count of verified sentences.
+struct StateShown {
+  JsonText tpv;
+  JsonText sky;
+  uint32_t verified;
+};
+
+StateShown gShown;
+JsonText gObject;
+
+uint32_t VerifiedSentences(const GpsContext* context) {
+  GpsStats stats = {};
+  (void)GpsGetStats(context, &stats);  // fails only for a null argument
+  return stats.sentences + stats.ignored;
+}
+
+// The object when it differs from the one last printed.
+void PrintIfChanged(const JsonText& object, JsonText* shown) {
+  if (object.length == shown->length && std::memcmp(object.text, shown->text, object.length) == 0) return;
+  std::fwrite(object.text, 1, object.length, stdout);
+  std::fputc('\n', stdout);
+  *shown = object;
+}
+
+void ShowState(const GpsContext* context, bool print) {
+  static GpsFix fix;
+  static GpsSky sky;
+  (void)GpsGetFix(context, &fix);  // fail only for a null argument
+  (void)GpsGetSky(context, &sky);
+  FormatTpv(fix, &gObject);
+  if (print) PrintIfChanged(gObject, &gShown.tpv);
+  else gShown.tpv = gObject;
+  FormatSky(fix, sky, &gObject);
+  if (print) PrintIfChanged(gObject, &gShown.sky);
+  else gShown.sky = gObject;
+}
+
+// The sentence the framer has just verified, '$' to the second checksum
+// character, as received.
+void PrintVerifiedSentence(const GpsContext* context) {
+  const void* star = std::memchr(context->sentence, '*', GPS_SENTENCE_SIZE);
+  const size_t length = star == nullptr ? 0 : static_cast<size_t>(static_cast<const char*>(star) - context->sentence) + 3;
+  std::fwrite(context->sentence, 1, length, stdout);
+  std::fputc('\n', stdout);
+}
+
+// Feeds the stream byte by byte; after each verified sentence prints it and
+// the objects of the state that it changed.  False when reading failed.
+bool FeedStreamShowingState(GpsContext* context, std::FILE* in) {
+  size_t count;
+  while ((count = std::fread(gReadBuffer, 1, sizeof gReadBuffer, in)) > 0) {
+    for (size_t i = 0; i < count; ++i) {
+      GpsFeedByte(context, gReadBuffer[i]);
+      const uint32_t verified = VerifiedSentences(context);
+      if (verified == gShown.verified) continue;
+      gShown.verified = verified;
+      PrintVerifiedSentence(context);
+      ShowState(context, true);
+    }
+  }
+  return std::ferror(in) == 0;
+}
+
 // The counts as one JSON object on one line of standard error.
 void PrintStats(const GpsContext* context) {
   GpsStats stats = {};
@@ -192,10 +274,12 @@ void PrintStats(const GpsContext* context) {
 }
 
 const char USAGE[] =
-    "usage: nmea-decode [--stats] [FILE]...\n"
+    "usage: nmea-decode [--state] [--stats] [FILE]...\n"
     "Feeds the NMEA 0183 bytes of each FILE in order (standard input when none\n"
     "is given) through the OrvoGPS framer and prints each decoded sentence as\n"
     "one JSON object per line. Exit status 2 when a file could not be read.\n"
+    "  --state  instead print each verified sentence, then the navigation\n"
+    "           state's TPV (fix) and SKY objects that it changed, one a line\n"
     "  --stats  then print the framer's counts (bytes, sentences, ignored,\n"
     "           checksumErrors, tooShort, tooLong, cutShort) as one JSON\n"
     "           object on standard error\n";
@@ -211,8 +295,13 @@ bool UseBinaryStreams() { return true; }
 
 }  // namespace
 
+bool IsOption(const char* argument) {
+  return std::strcmp(argument, "--stats") == 0 || std::strcmp(argument, "--state") == 0;
+}
+
 int main(int argc, char** argv) {
   bool stats = false;
+  bool state = false;
   int files = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
@@ -220,20 +309,23 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (std::strcmp(argv[i], "--stats") == 0) stats = true;
+    else if (std::strcmp(argv[i], "--state") == 0) state = true;
     else ++files;
   }
   if (!UseBinaryStreams()) {
     std::fprintf(stderr, "nmea-decode: cannot switch the standard streams to binary: %s\n", std::strerror(errno));
     return 2;
   }
-  GpsContext* context = GpsContextInit(PrintRecord);
+  GpsContext* context = GpsContextInit(state ? nullptr : PrintRecord);
+  ShowState(context, false);
+  bool (*feed)(GpsContext*, std::FILE*) = state ? FeedStreamShowingState : FeedStream;
   int status = 0;
-  if (files == 0 && !FeedStream(context, stdin)) {
+  if (files == 0 && !feed(context, stdin)) {
     std::fprintf(stderr, "nmea-decode: standard input: %s\n", std::strerror(errno));
     status = 2;
   }
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--stats") == 0) continue;
+    if (IsOption(argv[i])) continue;
     errno = 0;
     std::FILE* in = std::fopen(argv[i], "rb");
     if (in == nullptr) {
@@ -241,7 +333,7 @@ int main(int argc, char** argv) {
       status = 2;
       continue;
     }
-    const bool read = FeedStream(context, in);
+    const bool read = feed(context, in);
     const int readErrno = errno;
     // Nothing was written to the file, so a failing close loses nothing.
     (void)std::fclose(in);

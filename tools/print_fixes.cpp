@@ -1,25 +1,31 @@
 // print-fixes: the smallest program on the receiver library. Opens COM1,
-// prints each GGA fix for five seconds, then what the link did.
+// prints one line per receiver cycle for five seconds, then what the link did.
 //   print-fixes [--port COMn|auto] [--baud N|auto] [--reconnect] [--seconds S]
 // With options it opens with OrvoGPSOpenWith (finding the port first for
 // --port auto) and prints what the link does as it changes.
 #include <windows.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <comport/comport.h>
 #include <nmea/receiver.h>
 
-// Runs on the port's reader thread for every decoded sentence.
-static int32_t PrintFix(GpsContext*, SentenceType type, void* record, int32_t) {
-  if (type != SENTENCE_GGA) return 0;
-  const GgaRecord* fix = static_cast<const GgaRecord*>(record);
-  std::printf("%02d:%02d:%02d  %02d %02d.%04d %c  %03d %02d.%04d %c  quality %d, %d satellites\n",
-              fix->time.hours, fix->time.minutes, fix->time.seconds, fix->latitude.degrees,
-              fix->latitude.minutes, fix->latitude.fraction, fix->latHemisphere, fix->longitude.degrees,
-              fix->longitude.minutes, fix->longitude.fraction, fix->lonHemisphere, fix->fixQuality,
-              fix->satellitesUsed);
-  return 0;
+// Runs on the port's reader thread once per receiver cycle, with the fix and
+// the sky put together from every sentence of the cycle, all constellations.
+static void PrintEpoch(GpsContext*, const GpsFix* fix, const GpsSky* sky) {
+  char time[32] = "no time";
+  if (fix->year != GPS_UNKNOWN && fix->hours != GPS_UNKNOWN)
+    std::snprintf(time, sizeof time, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", fix->year, fix->month, fix->day,
+                  fix->hours, fix->minutes, fix->seconds, fix->milliseconds);
+  char position[64] = "no position";
+  if (!std::isnan(fix->latitude))
+    std::snprintf(position, sizeof position, "%.6f %c %.6f %c", std::fabs(fix->latitude),
+                  fix->latitude < 0 ? 'S' : 'N', std::fabs(fix->longitude), fix->longitude < 0 ? 'W' : 'E');
+  char altitude[32] = "- m";
+  if (!std::isnan(fix->altitudeMsl)) std::snprintf(altitude, sizeof altitude, "%.1f m", fix->altitudeMsl);
+  const char* mode = fix->mode == GPS_MODE_3D ? "3D" : fix->mode == GPS_MODE_2D ? "2D" : "no fix";
+  std::printf("%s %s %s %s %d/%d satellites\n", time, position, altitude, mode, sky->usedCount, sky->signalCount);
 }
 
 // No bytes: cable or port.  Bytes but no sentences: wrong speed.
@@ -119,11 +125,13 @@ int main(int argc, char** argv) {
   }
   GpsContext* gps = nullptr;
   const GpsOpenOptions* options = args.given ? &args.open : nullptr;
-  if (OrvoGPSOpenWith(args.portIndex, options, PrintFix, &gps) != GPS_OPEN_OK) {
+  // No sentence callback: the epoch callback gives the whole fix.
+  if (OrvoGPSOpenWith(args.portIndex, options, nullptr, &gps) != GPS_OPEN_OK) {
     std::fprintf(stderr, "cannot open COM%d\n", args.portIndex + 1);
     return 1;
   }
-  WatchLink(gps, args.seconds);  // fixes arrive on the reader thread meanwhile
+  GpsSetEpochCallback(gps, PrintEpoch);
+  WatchLink(gps, args.seconds);  // epochs arrive on the reader thread meanwhile
   PrintLinkStats(gps);
   OrvoGPSClose(gps);
   return 0;

@@ -1,6 +1,7 @@
-// libFuzzer target: arbitrary bytes through the framer, dispatch and the six
-// parsers.  Besides the sanitizers' checks it asserts what must hold after
-// every byte and at every callback.
+// libFuzzer target: arbitrary bytes through the framer, dispatch, the six
+// parsers and the navigation state.  Besides the sanitizers' checks it
+// asserts what must hold after every byte and at every callback.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -27,21 +28,80 @@ bool WellFramed(const char* sentence) {
   return i < GPS_SENTENCE_SIZE - 2 && IsHexDigit(sentence[i + 1]) && IsHexDigit(sentence[i + 2]);
 }
 
+bool Within(double value, double low, double high) { return std::isnan(value) || (value >= low && value <= high); }
+
+bool UnknownOrWithin(int32_t value, int32_t low, int32_t high) {
+  return value == GPS_UNKNOWN || (value >= low && value <= high);
+}
+
+// Every value of the fix is unknown or within its range, and the parts of a
+// date, a time or a position are known together.
+void CheckFix(const GpsFix& f) {
+  if ((f.year == GPS_UNKNOWN) != (f.day == GPS_UNKNOWN) || (f.hours == GPS_UNKNOWN) != (f.milliseconds == GPS_UNKNOWN))
+    std::abort();
+  if (!UnknownOrWithin(f.year, 1980, 2201) || !UnknownOrWithin(f.month, 1, 12) || !UnknownOrWithin(f.day, 1, 31) ||
+      !UnknownOrWithin(f.hours, 0, 23) || !UnknownOrWithin(f.minutes, 0, 59) || !UnknownOrWithin(f.seconds, 0, 59) ||
+      !UnknownOrWithin(f.milliseconds, 0, 999))
+    std::abort();
+  if (std::isnan(f.latitude) != std::isnan(f.longitude) || !Within(f.latitude, -90, 90) ||
+      !Within(f.longitude, -180, 180))
+    std::abort();
+  if (!std::isnan(f.altitudeHae) && (std::isnan(f.altitudeMsl) || std::isnan(f.geoidSeparation))) std::abort();
+  if (!Within(f.speed, 0, 1e16) || !Within(f.track, 0, 360)) std::abort();
+  if (!UnknownOrWithin(f.mode, GPS_MODE_NO_FIX, GPS_MODE_3D) || !UnknownOrWithin(f.quality, 0, 9) ||
+      !UnknownOrWithin(f.satellitesUsed, 0, 99) || !UnknownOrWithin(f.usedSetSize, 0, 8 * 256))
+    std::abort();
+  if (!Within(f.pdop, 0.01, 89.99) || !Within(f.hdop, 0.01, 89.99) || !Within(f.vdop, 0.01, 89.99)) std::abort();
+}
+
+void CheckSky(const GpsSky& sky) {
+  if (sky.signalCount < 0 || sky.signalCount > GPS_SKY_SIZE || sky.notShown < 0) std::abort();
+  int32_t used = 0;
+  for (int32_t i = 0; i < sky.signalCount; ++i) {
+    const GpsSignal& s = sky.signals[i];
+    const int32_t c = s.constellation;
+    if (c < CONSTELLATION_GPS || c > CONSTELLATION_NAVIC || c == 4 || s.svid < 1 || s.svid > 158) std::abort();
+    if (!UnknownOrWithin(s.signalId, 0, 15) || (s.used != 0 && s.used != 1) || (s.used == 1 && !(s.snr > 0)))
+      std::abort();
+    if (!Within(s.elevation, -90, 90) || !Within(s.azimuth, 0, 359.999) || !Within(s.snr, 0, 99)) std::abort();
+    used += s.used;
+  }
+  if (used != sky.usedCount) std::abort();
+}
+
+GpsFix gFix;
+GpsSky gSky;
+
+void CheckState(const GpsContext* context) {
+  if (GpsGetFix(context, &gFix) != 0 || GpsGetSky(context, &gSky) != 0) std::abort();
+  CheckFix(gFix);
+  CheckSky(gSky);
+}
+
 int32_t CheckingCallback(GpsContext* context, SentenceType type, void* record, int32_t reserved) {
   if (record == nullptr || record != RecordOf(context, type) || reserved != 0) std::abort();
   if (!WellFramed(context->sentence)) std::abort();
   if (type == SENTENCE_GSV && (context->gsv.satelliteCount < 0 || context->gsv.satelliteCount > 4))
     std::abort();
+  CheckState(context);
   return 0;
+}
+
+void CheckingEpochCallback(GpsContext* context, const GpsFix* fix, const GpsSky* sky) {
+  if (context == nullptr || fix == nullptr || sky == nullptr) std::abort();
+  CheckFix(*fix);
+  CheckSky(*sky);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   GpsContext* context = GpsContextInit(CheckingCallback);
+  if (GpsSetEpochCallback(context, CheckingEpochCallback) != 0) std::abort();
   for (size_t i = 0; i < size; ++i) {
     if (GpsFeedByte(context, data[i]) != 1) std::abort();
     if (context->position < 0 || context->position >= GPS_SENTENCE_SIZE) std::abort();
   }
+  CheckState(context);
   return 0;
 }

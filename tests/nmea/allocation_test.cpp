@@ -1,5 +1,6 @@
-// Feeding the whole corpus allocates nothing: every global operator new is
-// counted, and natively also malloc and its relatives.
+// Feeding the whole corpus allocates nothing, navigation state, its epoch
+// callback and its readers included: every global operator new is counted,
+// and natively also malloc and its relatives.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -23,10 +24,18 @@ void* CountedNew(std::size_t size) {
 
 int32_t DecodedSentences = 0;
 
-int32_t CountingCallback(GpsContext*, SentenceType, void*, int32_t) {
+GpsFix gFix;
+GpsSky gSky;
+int32_t Epochs = 0;
+
+int32_t CountingCallback(GpsContext* context, SentenceType, void*, int32_t) {
   ++DecodedSentences;
+  GpsGetFix(context, &gFix);
+  GpsGetSky(context, &gSky);
   return 0;
 }
+
+void CountingEpochCallback(GpsContext*, const GpsFix*, const GpsSky*) { ++Epochs; }
 
 }  // namespace
 
@@ -98,14 +107,17 @@ TEST(allocation_test, feeding_the_whole_corpus_allocates_nothing) {
   const std::vector<CorpusFile> corpus = ReadCorpus();
   ASSERT_GE(corpus.size(), 70u) << "captures not found in " << ORVO_CORPUS_DIR;
   DecodedSentences = 0;
-  GpsContext* context = GpsContextInit(CountingCallback);
+  Epochs = 0;
   gAllocations = 0;
   gCounting = true;
+  GpsContext* context = GpsContextInit(CountingCallback);
+  GpsSetEpochCallback(context, CountingEpochCallback);
   for (const CorpusFile& file : corpus)
     for (char c : file.bytes) GpsFeedByte(context, static_cast<unsigned char>(c));
   gCounting = false;
   EXPECT_EQ(gAllocations, 0);
   EXPECT_GT(DecodedSentences, 10000);
+  EXPECT_GT(Epochs, 1000);
 }
 
 }  // namespace

@@ -123,4 +123,47 @@ TEST(satellite_parsers_test, gsv) {
   }
 }
 
+// NMEA 4.10 appends a signal id to GSV and a system id to GSA; Quectel's
+// $PQGSV and $PQGSA append the system id as their last field.
+struct IdCase {
+  const char* legend;
+  std::string sentence;
+  const char* talker;
+  int32_t id;  // GsvRecord.signalId or GsaRecord.systemId
+};
+
+TEST(satellite_parsers_test, records_carry_the_talker_and_the_signal_or_system_id) {
+  const IdCase cases[] = {
+      {"u-blox M9N: GPS L1 C/A after four groups",
+       "$GPGSV,4,1,16,05,01,047,,10,29,224,,13,22,062,23,15,40,094,,1*65", "GP", 1},
+      {"u-blox M9N: Galileo E1 after three groups", "$GAGSV,3,3,10,30,14,215,16,36,08,098,,7*79", "GA", 7},
+      {"no groups, then the signal id", FramedSentence("GLGSV,1,1,00,1"), "GL", 1},
+      {"NMEA 4.11 signal id 0 is an id", FramedSentence("GBGSV,1,1,01,07,50,120,40,0"), "GB", 0},
+      {"a hexadecimal signal id", FramedSentence("GPGSV,1,1,01,07,50,120,40,B"), "GP", 11},
+      {"NMEA 3: no signal id", "$GPGSV,3,3,10,24,06,166,35,28,09,271,36*7D", "GP", GPS_UNKNOWN},
+      {"a field that is not a hexadecimal digit", FramedSentence("GPGSV,1,1,01,07,50,120,40,G"), "GP",
+       GPS_UNKNOWN},
+      {"a group cut short is no signal id", FramedSentence("GPGSV,1,1,02,07,50,120,40,08,50"), "GP", GPS_UNKNOWN},
+      {"Quectel EG25-G: signal id, then BeiDou's system id", "$PQGSV,4,4,14,23,09,350,,24,04,248,,0,4*6C", "PQ", 0},
+      {"u-blox F9P: GLONASS's system id after the DOPs",
+       "$GNGSA,A,3,82,73,74,67,81,83,68,,,,,,0.99,0.54,0.83,2*08", "GN", 2},
+      {"NMEA 3: no system id", "$GPGSA,A,3,03,07,08,11,13,16,19,23,24,28,,,3.6,2.0,3.0*3A", "GP", GPS_UNKNOWN},
+      {"Quectel EG25-G: the last field is the system id", "$PQGSA,A,3,12,,,,,,,,,,,,1.2,0.9,0.9,4*3C", "PQ", 4},
+  };
+  for (const IdCase& c : cases) {
+    GpsContext* context = FreshContext();
+    FeedBytes(context, c.sentence + "\r\n");
+    const std::string legend = std::string(c.legend) + ": " + c.sentence;
+    ASSERT_EQ(gCallbackCalls.size(), 1u) << legend;
+    if (gCallbackCalls[0].type == SENTENCE_GSV) {
+      EXPECT_STREQ(context->gsv.talker, c.talker) << legend;
+      EXPECT_EQ(context->gsv.signalId, c.id) << legend;
+    } else {
+      ASSERT_EQ(gCallbackCalls[0].type, SENTENCE_GSA) << legend;
+      EXPECT_STREQ(context->gsa.talker, c.talker) << legend;
+      EXPECT_EQ(context->gsa.systemId, c.id) << legend;
+    }
+  }
+}
+
 }  // namespace

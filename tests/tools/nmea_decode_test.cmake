@@ -99,6 +99,16 @@ if(NOT err STREQUAL "")
   message(SEND_ERROR "standard error without --stats: ${err}")
 endif()
 
+# --state: each verified sentence as received, then the fix (TPV) and sky
+# (SKY) objects it changed.
+get_filename_component(expected_state_path "${EXPECTED}" NAME_WE)
+file(READ "${host_data_dir}/${expected_state_path}.state" expected_state)
+run_tool(ARGS --state "${DATA_DIR}/decode_sample.log")
+string(COMPARE EQUAL "${out}" "${expected_state}" same)
+if(NOT same OR NOT rc EQUAL 0)
+  message(SEND_ERROR "--state printed (exit status ${rc}):\n${out}\nexpected:\n${expected_state}")
+endif()
+
 run_tool(ARGS --help)
 string(FIND "${out}" "usage: nmea-decode" usage)
 if(NOT usage GREATER -1)
