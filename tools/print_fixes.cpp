@@ -126,7 +126,13 @@ int main(int argc, char** argv) {
   GpsContext* gps = nullptr;
   const GpsOpenOptions* options = args.given ? &args.open : nullptr;
   // No sentence callback: the epoch callback gives the whole fix.
-  if (OrvoGPSOpenWith(args.portIndex, options, nullptr, &gps) != GPS_OPEN_OK) {
+  const int32_t opened = OrvoGPSOpenWith(args.portIndex, options, nullptr, &gps);
+  if (opened == GPS_OPEN_BAD_OPTIONS) {
+    std::fprintf(stderr, "%u baud is not a speed receivers use: 4800, 9600, 19200, 38400, 57600, 115200, "
+                 "230400, 460800 or 921600\n", args.open.baudRate);
+    return 2;
+  }
+  if (opened != GPS_OPEN_OK) {
     std::fprintf(stderr, "cannot open COM%d\n", args.portIndex + 1);
     return 1;
   }

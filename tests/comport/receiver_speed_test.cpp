@@ -165,6 +165,24 @@ TEST(receiver_speed_test, null_options_open_as_OrvoGPSOpen_does) {
   EXPECT_EQ(GPS_LINK_CLOSED, Link(context).state);
 }
 
+TEST(receiver_speed_test, an_open_without_options_ends_the_link_of_one_with_options_first) {
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 4800));
+  sim.quiet = true;  // a silent port: the link keeps searching
+  GpsContext* context = nullptr;
+  const GpsOpenOptions find = {GPS_BAUD_AUTO, 1};
+  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &find, RecordNumber, &context));
+  EXPECT_EQ(GPS_LINK_SEARCHING, Link(context).state);
+  ASSERT_EQ(0, OrvoGPSOpen(NearIndex(kPair), RecordNumber, &context));
+  Sleep(2000);  // a search still running would have moved on by now
+  const GpsLink link = Link(context);
+  EXPECT_EQ(GPS_LINK_NO_SENTENCES, link.state);
+  EXPECT_EQ(4800u, link.baudRate);
+  EXPECT_EQ(4800u, OrvoCOMGetPort(NearIndex(kPair))->dcb.BaudRate);
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  FarReceiverStop(&sim);
+}
+
 // What the near end makes of bytes written at the far end: recorded until
 // nothing more has come for 300 ms.
 std::string ReadBack(HANDLE cable, const std::string& written) {
