@@ -72,6 +72,10 @@ struct ComPort {
   // threads may run: from the open until the close has seen them end.
   HANDLE hStopEvent;
   ComPortStatCounters stats;
+  // Failed reads in a row after which the device refused ClearCommError as
+  // well, and the event to set when that makes it gone (OrvoCOMWatchDevice).
+  std::atomic<int32_t> refusals;
+  std::atomic<HANDLE> hGoneEvent;
 };
 
 void OrvoCOMInitPorts();
@@ -86,6 +90,28 @@ int32_t OrvoCOMIsPortClosing(const ComPort* port);
 // Copies the port's counts into stats; any thread may call it, also after the
 // close.  Returns 0, or 1 when either argument is null.
 int32_t OrvoCOMGetStats(const ComPort* port, ComPortStats* stats);
+
+// 1 once two reads in a row have failed on the port and the device refused
+// ClearCommError after each: it has gone, as an unplugged USB adapter does
+// (a line error fails a read, but ClearCommError then answers).  0 otherwise,
+// and again after a read that delivers.
+int32_t OrvoCOMIsDeviceGone(const ComPort* port);
+// The reader of the open port sets goneEvent (null: none) when it finds the
+// device gone.  Call it after the open, then look at OrvoCOMIsDeviceGone once,
+// since the reader may have found it gone before.
+void OrvoCOMWatchDevice(ComPort* port, HANDLE goneEvent);
+
+// Sets the open port's speed, the other line settings as they are, and drops
+// what the driver holds from before.  Returns 0, 1 for a null or closed port
+// or a null errorOut, or 10 when SetCommState failed (the error through
+// errorOut; the port keeps its speed).  Any thread may call it while the
+// port is open; its reader keeps reading.
+int32_t OrvoCOMSetBaudRate(ComPort* port, uint32_t baudRate, uint32_t* errorOut);
+
+// The serial ports Windows lists (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM) that
+// fit the table: bit i of *portsOut is set when COM<i+1> is listed.  Returns
+// 0, or 1 when portsOut is null or the list cannot be read (*portsOut 0).
+int32_t OrvoCOMListPorts(uint32_t* portsOut);
 
 DWORD WINAPI ReaderAndStatusProc(LPVOID port);
 DWORD WINAPI WriterProc(LPVOID port);

@@ -13,6 +13,9 @@ constexpr DWORD COM_WRITE_WAIT_MS = 1000;
 // How long the close waits for the threads before it aborts the device's I/O.
 constexpr DWORD COM_PURGE_AFTER_MS = 1000;
 
+// Reader thread: a failed read after which ClearCommError failed too.
+void NoteDeviceRefusal(ComPort* port);
+
 // 1 once the close has asked the port's threads to end.
 bool StopRequested(const ComPort* port);
 

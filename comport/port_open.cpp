@@ -144,6 +144,8 @@ int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uin
     port->userData = userData;
     TxQueueReset(&port->txQueue);
     ClearStats(&port->stats);
+    port->refusals.store(0, std::memory_order_relaxed);
+    port->hGoneEvent.store(nullptr, std::memory_order_relaxed);
     code = StartThreads(port);
   }
   if (code != OPEN_OK) {

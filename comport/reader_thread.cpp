@@ -28,7 +28,11 @@ bool ClearLineErrors(Reader& r) {
   ComPortStatCounters& stats = r.port->stats;
   DWORD errors = 0;
   // Fails only on a device that has gone, whose reads the reader paces anyway.
-  if (!gComOs.ClearCommError(r.port->hDevice, &errors, nullptr)) return false;
+  if (!gComOs.ClearCommError(r.port->hDevice, &errors, nullptr)) {
+    // A read that brought nothing, and a device that will not even say why.
+    if (r.count == 0) NoteDeviceRefusal(r.port);
+    return false;
+  }
   if (errors & CE_FRAME) CountUp(stats.framingErrors);
   if (errors & CE_RXPARITY) CountUp(stats.parityErrors);
   if (errors & CE_OVERRUN) CountUp(stats.overrunErrors);
@@ -47,6 +51,7 @@ bool AfterRead(Reader& r, bool ok) {
   const bool data = ok && r.count > 0;
   if (data) {
     r.fruitless = 0;
+    port->refusals.store(0, std::memory_order_relaxed);
     CountUp(port->stats.reads);
     Deliver(r);
   } else if (!ok) {

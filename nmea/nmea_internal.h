@@ -21,6 +21,13 @@ inline void CountUp(std::atomic<uint32_t>& count, uint32_t n = 1) {
 // yet, so that the bytes count is whole at the end of a block.
 void GpsCountFramingBytes(GpsContext* context);
 
+// Drops the sentence being framed, if any: the framer waits for '$'.  Used
+// when the line's speed changes, since what came before is garbage now.
+void GpsRestartFramer(GpsContext* context);
+
+// Sentences that verified since the last GpsContextInit, decoded or not.
+uint32_t GpsVerifiedCount(const GpsContext* context);
+
 int32_t FramerWaitStart(int32_t status, int32_t byte);
 int32_t FramerBody(int32_t status, int32_t byte);
 int32_t FramerChecksum1(int32_t status, int32_t byte);

@@ -12,3 +12,15 @@ void GpsRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
   for (int32_t i = 0; i < count; ++i) GpsFeedByte(context, bytes[i]);
   GpsCountFramingBytes(context);
 }
+
+void GpsRestartFramer(GpsContext* context) {
+  // The bytes framed so far were counted when their block ended.
+  context->position = 0;
+  context->stats.sentenceCounted = 0;
+  context->state = FramerWaitStart;
+}
+
+uint32_t GpsVerifiedCount(const GpsContext* context) {
+  return context->stats.sentences.load(std::memory_order_relaxed) +
+         context->stats.ignored.load(std::memory_order_relaxed);
+}

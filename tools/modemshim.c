@@ -26,16 +26,16 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "modemshim.h"
+
 #define SHIM_MAX_FDS 4096
-#define SHIM_CABLES 4
 
 static int lines[SHIM_MAX_FDS];
 static const int far_lines = TIOCM_DSR | TIOCM_CTS | TIOCM_CAR;
 
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 
-/* The pty a descriptor is open on, in target (at least 64 bytes). */
-static int pty_of(int fd, char *target)
+int shim_pty_of(int fd, char *target)
 {
     char link[64];
     ssize_t n;
@@ -50,8 +50,7 @@ static int pty_of(int fd, char *target)
     return strncmp(target, "/dev/pts/", 9) == 0;
 }
 
-/* The cable (1 to SHIM_CABLES) whose end "com" or "far" is the pty, or 0. */
-static int cable_of(const char *pty, const char *end)
+int shim_cable_of(const char *pty, const char *end)
 {
     const char *state = getenv("ORVO_VNM_STATE");
     char path[4096];
@@ -157,7 +156,7 @@ int ioctl(int fd, unsigned long request, ...)
     default:
         return real_ioctl(fd, request, arg);
     }
-    if (!pty_of(fd, pty))
+    if (!shim_pty_of(fd, pty))
         return real_ioctl(fd, request, arg);
     bits = arg;
     if (!bits) {
@@ -175,11 +174,11 @@ int ioctl(int fd, unsigned long request, ...)
         lines[fd] = *bits & (TIOCM_DTR | TIOCM_RTS);
         break;
     default:
-        cable = cable_of(pty, "far");
+        cable = shim_cable_of(pty, "far");
         *bits = lines[fd] | (cable ? far_end_sees(cable) : far_lines);
         return 0;
     }
-    cable = cable_of(pty, "com");
+    cable = shim_cable_of(pty, "com");
     if (cable) {
         publish_line(cable, 0, lines[fd] & TIOCM_DTR);
         publish_line(cable, 1, lines[fd] & TIOCM_RTS);

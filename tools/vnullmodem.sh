@@ -11,7 +11,8 @@
 #
 # Pair k (1 to 4) is a socat pseudo-terminal pair: its near end
 # <state-dir>/com<k> is COM<k> in Wine, its far end <state-dir>/far<k> is
-# COM1<k> (COM11 to COM14), so a Windows test can play the receiver.  COM5 to
+# COM1<k> (COM11 to COM14), so a Windows test can play the receiver.  Only
+# the near ends are in Windows' list of serial ports (SERIALCOMM).  COM5 to
 # COM10, COM15 and COM16 map to nothing: opening them fails with error 2
 # (ERROR_FILE_NOT_FOUND).
 # --display starts Xvfb and runs Wine on it; without it Wine uses the
@@ -20,6 +21,13 @@
 # <state-dir>/env holds the variables a test needs (see write_env); its
 # ORVO_VNM_STATE also tells the modem-line shim where the cables are, so that
 # a far end sees its near end's DTR and RTS (see modemshim.c).
+# The shim also plays a receiver at the wrong speed: once both ends of a
+# cable have set a speed (a fresh cable's ends are at 0) and the two differ,
+# a read delivers what a UART at the reading end's speed makes of the bytes
+# (see wrongspeed.c); at equal speeds the bytes pass unchanged.
+# unplug stops pair k's socat, so that both ends vanish as an unplugged USB
+# adapter does (reads fail, ClearCommError fails, COM<k> does not open);
+# replug makes the pair again, with new pseudo-terminals behind the same names.
 set -eu
 
 PAIRS=4
@@ -82,12 +90,19 @@ start_pair() {
         </dev/null >>"$STATE/socat$k.log" 2>&1 &
     echo $! >"$STATE/socat$k.pid"
     wait_for "[ -e '$STATE/com$k' ] && [ -e '$STATE/far$k' ]" || die "socat pair $k did not start (see $STATE/socat$k.log)"
+    # Speed 0 on both ends: no end has set a speed yet, so the shim passes
+    # the bytes unchanged until both have (see wrongspeed.c).  stty reports
+    # that a pty did not take every setting; the speed it takes.
+    stty -F "$STATE/com$k" 0 2>/dev/null || true
+    stty -F "$STATE/far$k" 0 2>/dev/null || true
 }
 
 build_shim() {
     so="$STATE/modemshim.so"
-    if [ ! -f "$so" ] || [ "$SRC_DIR/modemshim.c" -nt "$so" ]; then
-        cc -shared -fPIC -O2 -o "$so.tmp" "$SRC_DIR/modemshim.c" -ldl || die "cannot build the modem-line shim"
+    if [ ! -f "$so" ] || [ "$SRC_DIR/modemshim.c" -nt "$so" ] || [ "$SRC_DIR/modemshim.h" -nt "$so" ] \
+        || [ "$SRC_DIR/wrongspeed.c" -nt "$so" ]; then
+        cc -shared -fPIC -O2 -o "$so.tmp" "$SRC_DIR/modemshim.c" "$SRC_DIR/wrongspeed.c" -ldl -lpthread \
+            || die "cannot build the modem-line shim"
         mv "$so.tmp" "$so"
     fi
 }
@@ -121,6 +136,20 @@ write_ports_reg() {
 
 blocked_ports() {
     grep -o '^"COM[0-9]*"=".*/blocked"' "$STATE/ports.reg" | grep -v COM99 | sed 's/^"COM\([0-9]*\)".*/\1/'
+}
+
+# The far ends are the receivers' side of the cables, not ports of the PC
+# the program runs on: they open by name (a test plays a receiver there) but
+# are taken off Windows' list of serial ports, so that a program that tries
+# every listed port (a port search) finds the near ends only, as it would on
+# a PC with a receiver on each of them.
+hide_far_ends() {
+    k=1
+    while [ "$k" -le "$PAIRS" ]; do
+        wine reg delete 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "\\Device\\Serial$((9 + k))" /f \
+            </dev/null >>"$STATE/wineserver.log" 2>&1 || die "cannot hide COM1$k from the port list"
+        k=$((k + 1))
+    done
 }
 
 server_running() {
@@ -259,6 +288,7 @@ cmd_up() {
         for n in $(blocked_ports); do
             rmdir "$dosdev/com$n"
         done
+        hide_far_ends
         mv "$STATE/server.wanted" "$STATE/server.applied"
     fi
     write_env

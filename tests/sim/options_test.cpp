@@ -62,6 +62,15 @@ TEST(options_test, values_are_read_in_both_spellings) {
   EXPECT_TRUE(p.options.quiet);
 }
 
+TEST(options_test, every_speed_a_receiver_is_found_at_is_accepted) {
+  for (const char* baud : {"4800", "9600", "19200", "38400", "57600", "115200", "230400",
+                           "460800", "921600"}) {
+    const Parsed p = Parse({"-", "--baud", baud});
+    ASSERT_EQ(p.result, ParseResult::kRun) << baud << ": " << p.error;
+    EXPECT_EQ(p.options.baud, std::stoll(baud));
+  }
+}
+
 TEST(options_test, help_wins_over_everything) {
   EXPECT_EQ(Parse({"--help"}).result, ParseResult::kHelp);
   EXPECT_EQ(Parse({"--baud", "7", "-h"}).result, ParseResult::kError) << "errors stop first";

@@ -30,7 +30,7 @@ const char kUsage[] =
     "Timing:\n"
     "  --baud N               line rate, 8-N-1 (default 4800: at most 480 bytes/s);\n"
     "                         one of 1200 2400 4800 9600 19200 38400 57600 115200\n"
-    "                         230400.  A tty is set raw at this rate.\n"
+    "                         230400 460800 921600.  A tty is set raw at this rate.\n"
     "  --cycle-ms N           time between cycles (default 1000; 0: back to back,\n"
     "                         limited by the line rate only)\n"
     "  --duration SECONDS     exit after this long (default: until Ctrl+C/SIGTERM)\n"
@@ -72,7 +72,7 @@ bool ParseInt(const std::string& text, int64_t& value) {
 }
 
 bool IsStandardBaud(int64_t baud) {
-  for (int64_t rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400}) {
+  for (int64_t rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600}) {
     if (baud == rate) return true;
   }
   return false;

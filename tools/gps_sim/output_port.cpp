@@ -22,6 +22,8 @@ speed_t SpeedConstant(int64_t baud) {
     case 57600: return B57600;
     case 115200: return B115200;
     case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
     default: return B4800;
   }
 }

@@ -1,0 +1,60 @@
+// One port's speed search between two threads: the port's reader thread
+// tallies each block (LineTally) and publishes it as one word; the thread that
+// owns the search judges the word and changes the speed.  Neither waits for
+// the other: a new speed starts a new generation, and the reader, seeing it
+// at its next block, starts its tally and its framer afresh.
+#ifndef ORVOGPS_PORT_HUNT_H
+#define ORVOGPS_PORT_HUNT_H
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "comport/comport.h"
+#include "nmea/line_judge.h"
+
+struct PortHunt {
+  // Written by the searching thread: generation << 32 | start time, and
+  // whether it wants to hear of burst starts (only while searching).
+  std::atomic<uint64_t> start;
+  std::atomic<int32_t> searching;
+  // Written by the reader thread: its LinePack word.
+  std::atomic<uint64_t> word;
+  HANDLE wake;  // auto-reset: the reader sets it when the word needs a look
+  // The reader thread's own.
+  LineTally tally;
+  uint16_t fedGeneration;
+  uint32_t fedFlags;
+  // The searching thread's own.
+  uint16_t generation;
+  uint32_t startMs;
+  uint32_t baudRate;
+};
+
+// The millisecond clock both threads use (GetTickCount: it wraps, and every
+// comparison subtracts).
+uint32_t HuntNowMs();
+
+// Searching thread, before the port opens or after a speed change: a new
+// generation from now.  wake must outlive the port's reader thread.
+void HuntStart(PortHunt* hunt, uint32_t baudRate, bool searching);
+
+// Reader thread, before feeding a block: true when a new generation began,
+// so that whatever framing the caller keeps starts afresh.
+bool HuntBlockBegins(PortHunt* hunt);
+// Reader thread, after feeding it: bytes fed, sentences that verified.
+void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified);
+
+// Searching thread: the flags of the current generation (0 before its first
+// block).
+uint32_t HuntFlags(const PortHunt* hunt);
+// Searching thread: what to do while searching; for LINE_WAIT, how long to
+// wait at most before asking again.
+LineVerdict HuntJudge(const PortHunt* hunt, uint32_t* waitMs);
+
+// Searching thread: sets the next speed on the open port and starts its
+// generation.  Returns OrvoCOMSetBaudRate's result.
+int32_t HuntSwitch(PortHunt* hunt, ComPort* port, uint32_t baudRate, bool searching);
+
+#endif
