@@ -94,7 +94,7 @@ SentenceKind KindOfAddress(const char* sentence, const Address& address, bool* q
 // The feeding thread makes the sequence odd, writes the words (and how many
 // there are, where readers need to know), and makes it even again.
 template <size_t N>
-void PublishWords(std::atomic<uint32_t>& sequence, std::atomic<uint64_t> (&words)[N],
+ORVO_ALWAYS_INLINE void PublishWords(std::atomic<uint32_t>& sequence, std::atomic<uint64_t> (&words)[N],
                   std::atomic<uint32_t>* wordCount, const void* record, size_t bytes) {
   const uint32_t start = sequence.load(std::memory_order_relaxed);
   sequence.store(start + 1, std::memory_order_relaxed);

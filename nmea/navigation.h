@@ -148,6 +148,7 @@ struct GpsNavigation {
 
   uint64_t usedSet[GPS_USED_SET_WORDS];       // named by the latest run of GSA sentences
   uint64_t skySatellites[GPS_USED_SET_WORDS];  // with a signal in the sky
+  uint16_t skyBits[GPS_SKY_SIZE];              // each signal's satellite in these sets
 };
 
 #endif

@@ -67,7 +67,18 @@ NumberHint HintOf(int32_t systemId, const char* talker);
 
 // Places an NMEA satellite number: the constellation and its own number.
 // False when the number cannot be placed.
-bool PlaceSatellite(int32_t number, NumberHint hint, int32_t* constellation, int32_t* svid);
+bool PlaceSatelliteBeyondGps(int32_t number, NumberHint hint, int32_t* constellation, int32_t* svid);
+
+// Most numbers are GPS 1-32 without a hint for another constellation: those
+// are placed in line.
+inline bool PlaceSatellite(int32_t number, NumberHint hint, int32_t* constellation, int32_t* svid) {
+  if ((hint.constellation == NO_HINT || hint.constellation == CONSTELLATION_GPS) && number >= 1 && number <= 32) {
+    *constellation = CONSTELLATION_GPS;
+    *svid = number;
+    return true;
+  }
+  return PlaceSatelliteBeyondGps(number, hint, constellation, svid);
+}
 
 // The fix rules: each reads one kind of sentence into the working fix and
 // returns what it changed.  The sentence's time has been taken already.

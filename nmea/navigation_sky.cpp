@@ -99,6 +99,7 @@ void CommitGroup(GpsNavigation* navigation) {
     if (found >= 0) {
       sky.signals[found] = signal;
     } else if (sky.signalCount < GPS_SKY_SIZE) {
+      navigation->skyBits[sky.signalCount] = static_cast<uint16_t>(bit);
       sky.signals[sky.signalCount++] = signal;
       SetBit(navigation->skySatellites, bit);
     } else {
@@ -117,13 +118,12 @@ bool UpdateUsedFlags(GpsNavigation* navigation) {
   int32_t usedCount = 0;
   for (int32_t i = 0; i < sky.signalCount; ++i) {
     GpsSignal& signal = sky.signals[i];
-    const int32_t used =
-        HasBit(navigation->usedSet, SatelliteBit(signal.constellation, signal.svid)) && signal.snr > 0 ? 1 : 0;
-    changed = changed || used != signal.used;
+    const int32_t used = HasBit(navigation->usedSet, navigation->skyBits[i]) & (signal.snr > 0);
+    changed |= used != signal.used;
     signal.used = used;
     usedCount += used;
   }
-  changed = changed || usedCount != sky.usedCount;
+  changed |= usedCount != sky.usedCount;
   sky.usedCount = usedCount;
   return changed;
 }

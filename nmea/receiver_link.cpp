@@ -52,19 +52,19 @@ void LinkRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
   HuntBlockEnds(&gLink.hunt, static_cast<uint32_t>(count), GpsVerifiedCount(context) - before);
 }
 
-// The speed to open or reopen at: the caller's, the one taken, or the first
-// of a new search.
-uint32_t SpeedToOpenAt() {
+// The speed to open at: the caller's, or the first of a search that starts
+// at first.
+uint32_t SpeedToOpenAt(uint32_t first) {
   if (gLink.fixedBaud != 0) return gLink.fixedBaud;
-  const uint32_t found = LastFoundBaud(gLink.portIndex);
-  LineSearchStart(&gLink.search, found);
+  LineSearchStart(&gLink.search, first);
   gLink.searching = true;
   return LineSearchNext(&gLink.search);
 }
 
-// Opens the port (context->port); returns OrvoCOMOpenPort's result.
-int32_t OpenPort(uint32_t* error) {
-  const uint32_t baud = SpeedToOpenAt();
+// Opens the port (context->port), searching from first; returns
+// OrvoCOMOpenPort's result.
+int32_t OpenPort(uint32_t first, uint32_t* error) {
+  const uint32_t baud = SpeedToOpenAt(first);
   // The generation before the port: its reader may deliver at once.
   HuntStart(&gLink.hunt, baud, gLink.searching);
   const int32_t code = OpenReceiverPort(gLink.portIndex, baud, gLink.context, &gLink.context->port,
@@ -140,7 +140,9 @@ DWORD WINAPI LinkProc(LPVOID) {
       waitMs = Steer(port);
     } else {
       uint32_t error = 0;
-      if (OpenPort(&error) == 0) {
+      // The speed in use when the device went away, taken or being tried:
+      // the receiver most likely talks at it still.
+      if (OpenPort(gLink.hunt.baudRate, &error) == 0) {
         gLink.reconnects.fetch_add(1, std::memory_order_relaxed);
         continue;
       }
@@ -205,7 +207,7 @@ int32_t LinkOpen(int32_t portIndex, const GpsOpenOptions* options, GpsContext* c
   }
   // The serial layer stores no error for a bad index, so it must read as 0.
   uint32_t error = 0;
-  const int32_t code = OpenPort(&error);
+  const int32_t code = OpenPort(LastFoundBaud(portIndex), &error);
   if (code != 0) {
     ReportOpenFailure(code, error);
     CloseEvents();

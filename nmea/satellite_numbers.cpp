@@ -88,7 +88,7 @@ NumberHint HintOf(int32_t systemId, const char* talker) {
   return {NO_HINT, 0};
 }
 
-bool PlaceSatellite(int32_t number, NumberHint hint, int32_t* constellation, int32_t* svid) {
+bool PlaceSatelliteBeyondGps(int32_t number, NumberHint hint, int32_t* constellation, int32_t* svid) {
   if (hint.constellation != NO_HINT && hint.constellation != CONSTELLATION_GPS) {
     if (PlaceIn(HINTED_RANGES, hint.constellation, number, constellation, svid)) return true;
     // A number outside the talker's constellation is read as if no talker
@@ -96,11 +96,5 @@ bool PlaceSatellite(int32_t number, NumberHint hint, int32_t* constellation, int
     if (hint.fromSystemId) return false;
   }
   if (hint.fromSystemId && number > SYSTEM_ID_PLAIN_LIMIT) return false;
-  // Most numbers are GPS's.
-  if (number >= 1 && number <= 32) {
-    *constellation = CONSTELLATION_GPS;
-    *svid = number;
-    return true;
-  }
   return PlaceIn(PLAIN_RANGES, NO_HINT, number, constellation, svid);
 }

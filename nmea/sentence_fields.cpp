@@ -3,23 +3,12 @@
 // division, so the Windows build reads every value as the Linux build does.
 #include "nmea/sentence_fields.h"
 
-#include <cstring>
-
 #include "nmea/compiler_support.h"
-#include "nmea/field_walk.h"
+#include "nmea/nmea.h"
 
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The high bit of each byte of the eight characters that is a '*', found as
-// SeparatorBits finds separators.
-uint64_t StarBits(const char* block) {
-  uint64_t word;
-  std::memcpy(&word, block, sizeof word);
-  const uint64_t star = word ^ (FIELD_WALK_ONES * '*');
-  return ~(((star & FIELD_WALK_LOW_BITS) + FIELD_WALK_LOW_BITS) | star) & FIELD_WALK_HIGH_BITS;
-}
 
 // Exact powers of ten as doubles.
 constexpr double POWERS_OF_TEN[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
@@ -27,6 +16,9 @@ constexpr double POWERS_OF_TEN[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 // Fifteen digits make at most 10^15 - 1, exact in a double.
 constexpr int32_t MAX_DIGITS = 15;
 constexpr int32_t MAX_COORDINATE_DECIMALS = 13;
+
+constexpr int32_t SEPARATOR_BLOCK = 16;
+static_assert(GPS_SENTENCE_SIZE % SEPARATOR_BLOCK == 0, "the split reads whole blocks of the buffer");
 
 bool IsLeapYear(int32_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -41,17 +33,18 @@ bool SplitSentence(const char* sentence, SentenceFields* fields) {
   fields->sentence = sentence;
   fields->start[0] = 1;
   int32_t count = 0;
-  // Blocks of eight counted from the '$' never reach past the buffer.
-  for (int32_t block = 0; block < GPS_SENTENCE_SIZE; block += 8) {
-    uint64_t separators = SeparatorBits(sentence + block);
-    const uint64_t star = separators & StarBits(sentence + block);
+  // Blocks of 16 counted from the '$' never reach past the buffer.
+  for (int32_t block = 0; block < GPS_SENTENCE_SIZE; block += SEPARATOR_BLOCK) {
+    uint32_t separators;
+    uint32_t stars;
+    FindSeparators16(sentence + block, &separators, &stars);
     // Up to the first '*': what follows it is no field.
-    if (star != 0) separators &= star ^ (star - 1);
-    // A block adds at most eight: start has room for them past the limit.
+    if (stars != 0) separators &= stars ^ (stars - 1);
+    // A block adds at most 16: start has room for them past the limit.
     for (; separators != 0; separators &= separators - 1)
-      fields->start[++count] = static_cast<uint16_t>(block + CountTrailingZeros64(separators) / 8 + 1);
+      fields->start[++count] = static_cast<uint16_t>(block + CountTrailingZeros64(separators) + 1);
     if (count > SENTENCE_MAX_FIELDS) return false;
-    if (star != 0) {
+    if (stars != 0) {
       fields->count = count;
       return true;
     }

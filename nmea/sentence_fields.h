@@ -20,7 +20,7 @@ struct Field {
 struct SentenceFields {
   const char* sentence;
   int32_t count;
-  uint16_t start[SENTENCE_MAX_FIELDS + 9];  // eight to spare: the split stores a block's worth before it checks
+  uint16_t start[SENTENCE_MAX_FIELDS + 17];  // 16 to spare: the split stores a block's worth before it checks
 };
 
 // Cuts a verified sentence ('$' at index 0 of a GPS_SENTENCE_SIZE buffer, a

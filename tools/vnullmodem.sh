@@ -11,7 +11,8 @@
 #
 # Pair k (1 to 4) is a socat pseudo-terminal pair: its near end
 # <state-dir>/com<k> is COM<k> in Wine, its far end <state-dir>/far<k> is
-# COM1<k> (COM11 to COM14), so a Windows test can play the receiver.  COM5 to
+# COM1<k> (COM11 to COM14), so a Windows test can play the receiver.  Only
+# the near ends are in Windows' list of serial ports (SERIALCOMM).  COM5 to
 # COM10, COM15 and COM16 map to nothing: opening them fails with error 2
 # (ERROR_FILE_NOT_FOUND).
 # --display starts Xvfb and runs Wine on it; without it Wine uses the
@@ -135,6 +136,20 @@ write_ports_reg() {
 
 blocked_ports() {
     grep -o '^"COM[0-9]*"=".*/blocked"' "$STATE/ports.reg" | grep -v COM99 | sed 's/^"COM\([0-9]*\)".*/\1/'
+}
+
+# The far ends are the receivers' side of the cables, not ports of the PC
+# the program runs on: they open by name (a test plays a receiver there) but
+# are taken off Windows' list of serial ports, so that a program that tries
+# every listed port (a port search) finds the near ends only, as it would on
+# a PC with a receiver on each of them.
+hide_far_ends() {
+    k=1
+    while [ "$k" -le "$PAIRS" ]; do
+        wine reg delete 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "\\Device\\Serial$((9 + k))" /f \
+            </dev/null >>"$STATE/wineserver.log" 2>&1 || die "cannot hide COM1$k from the port list"
+        k=$((k + 1))
+    done
 }
 
 server_running() {
@@ -273,6 +288,7 @@ cmd_up() {
         for n in $(blocked_ports); do
             rmdir "$dosdev/com$n"
         done
+        hide_far_ends
         mv "$STATE/server.wanted" "$STATE/server.applied"
     fi
     write_env

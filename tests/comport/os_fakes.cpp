@@ -36,6 +36,8 @@ void (*gEditState)(DCB*);
 bool gReportTimeouts;
 COMMTIMEOUTS gReportedTimeouts;
 std::atomic<HANDLE> gFailClose{nullptr};
+char gFailOpenPath[32];
+DWORD gFailOpenError;
 DWORD gFailCloseError;
 std::atomic<DWORD> gLatchedErrors{0};
 std::atomic<bool> gCancelOnlyOnPurge{false};
@@ -101,13 +103,17 @@ bool Enter(OsCall call) {
 struct Trampoline {
   LPTHREAD_START_ROUTINE proc;
   LPVOID arg;
+  Role role;
 };
-// One per role: the layer starts at most one reader and one writer at a time.
-Trampoline gTrampolines[kRoles];
+// Each thread started gets its own, in turn: a search starts a reader per
+// port at once, and a thread may start after the next one was asked for.
+constexpr int kTrampolines = 256;
+Trampoline gTrampolines[kTrampolines];
+std::atomic<int> gNextTrampoline{0};
 
 DWORD WINAPI RunAs(LPVOID slot) {
   Trampoline* t = static_cast<Trampoline*>(slot);
-  tRole = t == &gTrampolines[static_cast<int>(Role::Reader)] ? Role::Reader : Role::Writer;
+  tRole = t->role;
   return t->proc(t->arg);
 }
 
@@ -116,6 +122,10 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES 
   LoggedCall* entry = Log(OsCall::CreateFile, nullptr, {b, c, Num(d), e, f, Num(g)});
   if (a) strncpy(entry->path, a, sizeof entry->path - 1);
   if (Enter(OsCall::CreateFile)) return INVALID_HANDLE_VALUE;
+  if (a && gFailOpenPath[0] && strcmp(a, gFailOpenPath) == 0) {
+    SetLastError(gFailOpenError);
+    return INVALID_HANDLE_VALUE;
+  }
   entry->handle = kRealComOs.CreateFileA(a, b, c, d, e, f, g);
   return entry->handle;
 }
@@ -185,7 +195,8 @@ HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES a, SIZE_T s, LPTHREAD_START
                           {Num(a), s, reinterpret_cast<uintptr_t>(proc), Num(arg), f, Num(id)});
   if (Enter(OsCall::CreateThread)) return nullptr;
   Role role = proc == ReaderAndStatusProc ? Role::Reader : Role::Writer;
-  Trampoline* t = &gTrampolines[static_cast<int>(role)];
+  Trampoline* t = &gTrampolines[gNextTrampoline.fetch_add(1) % kTrampolines];
+  t->role = role;
   t->proc = proc;
   t->arg = arg;
   entry->handle = kRealComOs.CreateThread(a, s, RunAs, t, f, id);
@@ -286,6 +297,7 @@ void ResetState() {
   gEditState = nullptr;
   gReportTimeouts = false;
   gFailClose = nullptr;
+  gFailOpenPath[0] = '\0';
   gLatchedErrors = 0;
   gCancelOnlyOnPurge = false;
   gDeviceAbortOnError = false;
@@ -400,4 +412,9 @@ void CompleteCancelledIoOnlyOnPurge() { gCancelOnlyOnPurge = true; }
 void FailCloseOf(HANDLE handle, DWORD error) {
   gFailCloseError = error;
   gFailClose = handle;
+}
+
+void FailOpenOf(const char* path, DWORD error) {
+  gFailOpenError = error;
+  strncpy(gFailOpenPath, path, sizeof gFailOpenPath - 1);
 }

@@ -71,6 +71,9 @@ void EditReportedState(void (*edit)(DCB*));
 void ReportTimeouts(const COMMTIMEOUTS& timeouts);
 // CloseHandle of this handle fails with error, leaving it open.
 void FailCloseOf(HANDLE handle, DWORD error);
+// CreateFileA of this device path ("\\\\.\\COM3") fails with error, as for a
+// port that another program holds.
+void FailOpenOf(const char* path, DWORD error);
 
 // The fake plays a serial driver's line errors.  With fAbortOnError on, a
 // line error cancels the pending read (the bytes it gathered are not

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../nmea/corpus_files.h"
+#include "cable_request.h"
 #include "comport/comport.h"
 #include "far_end.h"
 #include "nmea/receiver.h"
@@ -55,13 +56,6 @@ ULONGLONG CpuTime100ns(HANDLE thread) {
   return k.QuadPart + u.QuadPart;
 }
 
-ULONGLONG ProcessCpu100ns() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-  ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
-  return k.QuadPart + u.QuadPart;
-}
 
 bool MeasureLatency(HANDLE cable) {
   const char kFix[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";

@@ -15,20 +15,6 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
 // The fields between the '$' and the first '*', when the two characters
 // after the '*' are the hexadecimal exclusive-or of those between.
 bool VerifiedFields(const std::string& line, std::vector<std::string>* fields) {
@@ -45,17 +31,6 @@ bool VerifiedFields(const std::string& line, std::vector<std::string>* fields) {
     fields->push_back(line.substr(start, comma - start));
   fields->push_back(line.substr(start, star - start));
   return true;
-}
-
-// The number after "name": in a JSON object, if there is one.
-bool JsonNumber(const std::string& json, const char* name, double* value) {
-  const std::string key = std::string("\"") + name + "\":";
-  const size_t at = json.find(key);
-  if (at == std::string::npos) return false;
-  const char* text = json.c_str() + at + key.size();
-  char* end = nullptr;
-  *value = std::strtod(text, &end);
-  return end != text;
 }
 
 // gpsd's position for a sentence: the first TPV among the objects it made of

@@ -1,4 +1,5 @@
-// The receiver captures in tests/data/captures, read whole.
+// The receiver captures in tests/data/captures and gpsd's decodings of them,
+// read whole, and the little it takes to read those decodings.
 #ifndef ORVOGPS_TESTS_NMEA_CORPUS_FILES_H
 #define ORVOGPS_TESTS_NMEA_CORPUS_FILES_H
 
@@ -16,5 +17,11 @@ std::vector<CorpusFile> ReadCorpus();
 // gpsd's decoding of each capture (chk/<capture>.chk: every sentence it read,
 // each followed by the JSON objects it made of it), in name order.
 std::vector<CorpusFile> ReadGpsdDecodings();
+
+// The lines of a text, without their line ends (LF or CR LF).
+std::vector<std::string> Lines(const std::string& text);
+
+// The number after "name": in one of gpsd's JSON objects, if there is one.
+bool JsonNumber(const std::string& json, const char* name, double* value);
 
 #endif

@@ -22,8 +22,16 @@ const std::string F9P_GGA =
     "$GNGGA,014500.00,4404.1306024,N,12118.8446777,W,2,12,0.49,1129.913,M,-21.350,M,,0278*4C";
 const std::string GARMIN48_RMC = "$GPRMC,225308,A,4527.458,S,16709.165,E,000.0,094.5,060601,024.1,E*6D";
 
+void RunCases(const std::vector<FixCase>& cases) {
+  for (const FixCase& c : cases) {
+    GpsContext* context = FreshContext();
+    FeedSentences(context, c.sentences);
+    ExpectFix(context, c.expected, c.legend);
+  }
+}
+
 TEST(navigation_fix_test, position_altitudes_and_quality) {
-  const FixCase cases[] = {
+  RunCases({
       {"u-blox F9P: every decimal of the minutes counts, height above the ellipsoid is the sum",
        {F9P_GGA},
        {{"latitude", 44.068843373333}, {"longitude", -121.314077961667}, {"altitudeMsl", 1129.913},
@@ -77,16 +85,11 @@ TEST(navigation_fix_test, position_altitudes_and_quality) {
       {"VTG without knots: km/h", {"GPVTG,054.7,T,034.4,M,,N,010.2,K,A"}, {{"speed", 2.833333333333}}},
       {"VTG with mode letter N is not read", {"GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,N"},
        {{"track", UNKNOWN}, {"speed", UNKNOWN}}},
-  };
-  for (const FixCase& c : cases) {
-    GpsContext* context = FreshContext();
-    FeedSentences(context, c.sentences);
-    ExpectFix(context, c.expected, c.legend);
-  }
+  });
 }
 
 TEST(navigation_fix_test, mode_dops_and_satellites_used) {
-  const FixCase cases[] = {
+  RunCases({
       {"u-blox caps GGA satellites at 12; its GSA sentences name 25 across four constellations",
        {"$GNGGA,223745.00,3806.62964,N,12237.61382,W,2,12,0.54,83.1,M,-29.5,M,,0000*44",
         "$GNGSA,A,3,29,20,18,16,51,13,44,26,,,,,0.99,0.54,0.83,1*0E",
@@ -119,16 +122,11 @@ TEST(navigation_fix_test, mode_dops_and_satellites_used) {
       {"a GSA listing sixteen satellites carries its DOPs in its last three fields",
        {"GPGSA,A,3,01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,16,1.6,0.9,1.3"},
        {{"pdop", 1.6}, {"hdop", 0.9}, {"vdop", 1.3}, {"usedSetSize", 16}}},
-  };
-  for (const FixCase& c : cases) {
-    GpsContext* context = FreshContext();
-    FeedSentences(context, c.sentences);
-    ExpectFix(context, c.expected, c.legend);
-  }
+  });
 }
 
 TEST(navigation_fix_test, epochs_times_and_dates) {
-  const FixCase cases[] = {
+  RunCases({
       {"a new time forgets the epoch's values and keeps date, mode and DOPs",
        {GARMIN48_RMC, "GPGSA,A,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1",
         "GPGGA,225309,4527.458,S,16709.165,E,0,00,,,M,,M,,", "GPVTG,,T,,M,,N,,K,N"},
@@ -155,12 +153,7 @@ TEST(navigation_fix_test, epochs_times_and_dates) {
        {{"minutes", 36}, {"seconds", 0}, {"milliseconds", 0}}},
       {"an hour of 24 is no time", {"GPGGA,240000,,,,,0,00,,,M,,M,,"}, {{"hours", UNKNOWN}}},
       {"a time with letters is no time", {"GPGGA,12a519,,,,,0,00,,,M,,M,,"}, {{"hours", UNKNOWN}}},
-  };
-  for (const FixCase& c : cases) {
-    GpsContext* context = FreshContext();
-    FeedSentences(context, c.sentences);
-    ExpectFix(context, c.expected, c.legend);
-  }
+  });
 }
 
 TEST(navigation_fix_test, a_fresh_context_knows_nothing) {

@@ -25,31 +25,6 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
-// The number after "name": in a flat JSON object, if there is one.
-bool JsonNumber(const std::string& json, const char* name, double* value) {
-  const std::string key = std::string("\"") + name + "\":";
-  const size_t at = json.find(key);
-  if (at == std::string::npos) return false;
-  const char* text = json.c_str() + at + key.size();
-  char* end = nullptr;
-  *value = std::strtod(text, &end);
-  return end != text;
-}
-
 bool JsonString(const std::string& json, const char* name, std::string* value) {
   const std::string key = std::string("\"") + name + "\":\"";
   const size_t at = json.find(key);
