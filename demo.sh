@@ -9,10 +9,8 @@
 # saves a screenshot, prints the panel's fields, stops and exits.
 #
 # With --monitor the monitor (orvogps-monitor.exe) runs instead, on a
-# multi-constellation receiver replayed at 38400 baud, with the speed on Auto
-# for it to find.  (The port stays picked: on these virtual cables a port
-# search also opens the far ends, where the simulator writes, and its speeds
-# would be taken for the simulator's.)
+# multi-constellation receiver replayed at 38400 baud, with the port and the
+# speed on Auto for it to find.
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -119,12 +117,12 @@ fi
 
 if [ "$headless" = 0 ]; then
   if [ "$monitor" = 1 ]; then
-    echo "==== the monitor is starting on $DISPLAY: press Start (Auto finds the speed, $baud baud); close it to end"
+    echo "==== the monitor is starting on $DISPLAY: press Start (Auto finds $port at $baud baud); close it to end"
   else
     echo "==== the demo is starting on $DISPLAY: pick $port and press GO; close it to end"
   fi
   if [ "$monitor" = 1 ]; then
-    LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe" --port "$port"
+    LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe"
   else
     LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe"
   fi
@@ -133,8 +131,8 @@ fi
 
 if [ "$monitor" = 1 ]; then
   started=$(date +%s.%N)
-  echo "==== the monitor is starting under Xvfb ($DISPLAY) on $port, the speed on Auto"
-  LD_PRELOAD="$ORVO_SHIM" wine explorer /desktop=orvogps-monitor,1000x720 "$demo_exe" --port "$port" --baud auto --start &
+  echo "==== the monitor is starting under Xvfb ($DISPLAY), port and speed on Auto"
+  LD_PRELOAD="$ORVO_SHIM" wine explorer /desktop=orvogps-monitor,1000x720 "$demo_exe" --port auto --baud auto --start &
   demo_pid=$!
   probe() { wine "$probe_exe" --desktop orvogps-monitor "$@"; }
   probe wait-link receiving 60

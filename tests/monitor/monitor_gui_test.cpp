@@ -380,12 +380,12 @@ TEST_F(monitor_gui_test, fix_texts_equal_what_the_decoder_says_at_the_same_sente
   DeleteFileA((file + ".state").c_str());
 }
 
-TEST_F(monitor_gui_test, auto_finds_the_speed_and_stop_and_start_take_it_up_again) {
+TEST_F(monitor_gui_test, auto_finds_the_port_and_the_speed_and_stop_and_start_take_them_up_again) {
   receiver.Open(38400);
-  Launch("--port COM1 --baud auto --start");
+  Launch("--port auto --baud auto --start");
   receiver.Send(ZenithAndEastCycle);
-  ASSERT_TRUE(LinkSays("receiving at 38400 baud", 20000)) << Text(monitor.linkLine);
-  ASSERT_TRUE(PollUntil([&] { return Value(FIX_ROW_TIME) != "-"; })) << "no fix after the speed was found";
+  ASSERT_TRUE(LinkSays("COM1: receiving at 38400 baud", 30000)) << Text(monitor.linkLine);
+  ASSERT_TRUE(PollUntil([&] { return Value(FIX_ROW_TIME) != "-"; })) << "no fix after the receiver was found";
   EXPECT_EQ("Stop", Text(monitor.startStop));
 
   PressStartStop(monitor);
@@ -393,7 +393,7 @@ TEST_F(monitor_gui_test, auto_finds_the_speed_and_stop_and_start_take_it_up_agai
   EXPECT_TRUE(LinkSays("Closed")) << Text(monitor.linkLine);
   PressStartStop(monitor);
   EXPECT_TRUE(PollUntil([&] { return Text(monitor.startStop) == "Stop"; }));
-  EXPECT_TRUE(LinkSays("receiving at 38400 baud", 20000)) << Text(monitor.linkLine);
+  EXPECT_TRUE(LinkSays("COM1: receiving at 38400 baud", 30000)) << Text(monitor.linkLine);
 }
 
 TEST_F(monitor_gui_test, closing_the_window_while_looking_for_a_receiver_ends_the_monitor_at_once) {
