@@ -31,33 +31,44 @@ int gFontCount;
 
 }  // namespace
 
-HDC BeginBufferedPaint(HWND window, PaintBuffer* buffer) {
-  buffer->screen = BeginPaint(window, &buffer->paint);
-  GetClientRect(window, &buffer->client);
-  const int width = buffer->client.right > 0 ? buffer->client.right : 1;
-  const int height = buffer->client.bottom > 0 ? buffer->client.bottom : 1;
-  buffer->dc = CreateCompatibleDC(buffer->screen);
-  buffer->bitmap = buffer->dc ? CreateCompatibleBitmap(buffer->screen, width, height) : nullptr;
-  if (!buffer->bitmap) {
-    // Short of GDI memory: paint straight on the screen, flicker and all.
-    if (buffer->dc) DeleteDC(buffer->dc);
-    buffer->dc = nullptr;
-    FillRect(buffer->screen, &buffer->client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    return buffer->screen;
+void ReleaseBackBuffer(BackBuffer* back) {
+  if (back->dc) {
+    SelectObject(back->dc, back->oldBitmap);
+    DeleteDC(back->dc);
   }
-  buffer->oldBitmap = SelectObject(buffer->dc, buffer->bitmap);
-  FillRect(buffer->dc, &buffer->client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  return buffer->dc;
+  if (back->bitmap) DeleteObject(back->bitmap);
+  *back = {};
 }
 
-void EndBufferedPaint(HWND window, PaintBuffer* buffer) {
-  if (buffer->dc) {
-    BitBlt(buffer->screen, 0, 0, buffer->client.right, buffer->client.bottom, buffer->dc, 0, 0, SRCCOPY);
-    SelectObject(buffer->dc, buffer->oldBitmap);
-    DeleteObject(buffer->bitmap);
-    DeleteDC(buffer->dc);
+HDC BeginBufferedPaint(HWND window, BackBuffer* back, PaintBuffer* paint) {
+  paint->screen = BeginPaint(window, &paint->paint);
+  GetClientRect(window, &paint->client);
+  const int width = paint->client.right > 0 ? paint->client.right : 1;
+  const int height = paint->client.bottom > 0 ? paint->client.bottom : 1;
+  if (!back->dc || back->width != width || back->height != height) {
+    ReleaseBackBuffer(back);
+    back->dc = CreateCompatibleDC(paint->screen);
+    back->bitmap = back->dc ? CreateCompatibleBitmap(paint->screen, width, height) : nullptr;
+    if (back->bitmap) {
+      back->oldBitmap = SelectObject(back->dc, back->bitmap);
+      back->width = width;
+      back->height = height;
+    } else {
+      ReleaseBackBuffer(back);
+    }
   }
-  EndPaint(window, &buffer->paint);
+  paint->buffered = back->dc != nullptr;
+  // Short of GDI memory: paint straight on the screen, flicker and all.
+  HDC dc = paint->buffered ? back->dc : paint->screen;
+  FillRect(dc, &paint->client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  return dc;
+}
+
+void EndBufferedPaint(HWND window, const BackBuffer& back, PaintBuffer* paint) {
+  if (paint->buffered) {
+    BitBlt(paint->screen, 0, 0, paint->client.right, paint->client.bottom, back.dc, 0, 0, SRCCOPY);
+  }
+  EndPaint(window, &paint->paint);
 }
 
 HPEN MonitorPen(COLORREF colour, int width, int style) {

@@ -5,20 +5,31 @@
 
 #include <windows.h>
 
+// The picture of a window, kept from one paint to the next: making and
+// freeing a bitmap the window's size for every paint costs more than all the
+// drawing (measured under Wine with tools/measure-monitor.sh).  Made again
+// when the window's size changes.
+struct BackBuffer {
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ oldBitmap;
+  int width, height;
+};
+
 struct PaintBuffer {
   PAINTSTRUCT paint;
   HDC screen;
-  HDC dc;  // paint here; null when the buffer could not be made (paint on screen instead)
-  HBITMAP bitmap;
-  HGDIOBJ oldBitmap;
   RECT client;
+  bool buffered;  // false when no back buffer could be made: painting goes straight to the screen
 };
 
-// BeginPaint and a memory DC as large as the client area, cleared to white;
-// returns the DC to paint on.
-HDC BeginBufferedPaint(HWND window, PaintBuffer* buffer);
-// Copies the picture to the window and releases everything.
-void EndBufferedPaint(HWND window, PaintBuffer* buffer);
+// BeginPaint, and the back buffer cleared to white; returns the DC to paint
+// on.
+HDC BeginBufferedPaint(HWND window, BackBuffer* back, PaintBuffer* paint);
+// Copies the picture to the window and ends the paint.
+void EndBufferedPaint(HWND window, const BackBuffer& back, PaintBuffer* paint);
+// Frees the back buffer (when its window goes).
+void ReleaseBackBuffer(BackBuffer* back);
 
 // A pen, brush and font of the monitor's, made once and kept for the life of
 // the process.

@@ -92,9 +92,11 @@ void DrawBars(HDC dc, int width, int top, int bottom) {
   }
 }
 
+BackBuffer gBack;
+
 void Paint(HWND window) {
   PaintBuffer buffer;
-  HDC dc = BeginBufferedPaint(window, &buffer);
+  HDC dc = BeginBufferedPaint(window, &gBack, &buffer);
   SetBkMode(dc, TRANSPARENT);
   const int width = buffer.client.right;
   const int top = LEGEND_ROW + 8;
@@ -104,7 +106,7 @@ void Paint(HWND window) {
     DrawScale(dc, width, top, bottom);
     DrawBars(dc, width, top, bottom);
   }
-  EndBufferedPaint(window, &buffer);
+  EndBufferedPaint(window, gBack, &buffer);
 }
 
 LRESULT CALLBACK SignalBarsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -116,6 +118,9 @@ LRESULT CALLBACK SignalBarsProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 1;  // the paint covers every pixel
     case WM_SIZE:
       InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_DESTROY:
+      ReleaseBackBuffer(&gBack);
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);

@@ -70,9 +70,11 @@ void DrawMark(HDC dc, const SatelliteMark& mark, int cx, int cy, int radius) {
   TextOutA(dc, x + SKY_MARK_RADIUS + 2, y + 1, mark.label, static_cast<int>(std::strlen(mark.label)));
 }
 
+BackBuffer gBack;
+
 void Paint(HWND window) {
   PaintBuffer buffer;
-  HDC dc = BeginBufferedPaint(window, &buffer);
+  HDC dc = BeginBufferedPaint(window, &gBack, &buffer);
   SetBkMode(dc, TRANSPARENT);
   const int width = buffer.client.right;
   const int height = buffer.client.bottom;
@@ -86,7 +88,7 @@ void Paint(HWND window) {
       for (int32_t i = 0; i < gView.markCount; ++i)
         if (gView.marks[i].used == used) DrawMark(dc, gView.marks[i], cx, cy, radius);
   }
-  EndBufferedPaint(window, &buffer);
+  EndBufferedPaint(window, gBack, &buffer);
 }
 
 LRESULT CALLBACK SkyPlotProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -98,6 +100,9 @@ LRESULT CALLBACK SkyPlotProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 1;  // the paint covers every pixel
     case WM_SIZE:
       InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_DESTROY:
+      ReleaseBackBuffer(&gBack);
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
