@@ -7,6 +7,10 @@
 # demo stops everything this script started.  Without one (or with
 # --headless) the demo runs under Xvfb, GO is pressed for you, and the script
 # saves a screenshot, prints the panel's fields, stops and exits.
+#
+# With --monitor the monitor (orvogps-monitor.exe) runs instead, on a
+# multi-constellation receiver replayed at 38400 baud, with the port and the
+# speed on Auto for it to find.
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -14,25 +18,35 @@ script_started=$(date +%s.%N)
 
 usage() {
   cat <<'EOF'
-usage: ./demo.sh [--headless] [--replay FILE] [--port COMn] [--device PATH] [--shot FILE.png]
-  --headless      run under Xvfb, press GO, screenshot, print the fix, exit
+usage: ./demo.sh [--monitor] [--headless] [--replay FILE] [--baud N] [--port COMn] [--device PATH]
+                 [--shot FILE.png]
+  --monitor       run the monitor instead of the demo (replays
+                  tests/data/captures/ublox-neo-m9n-nmea.log at 38400 baud
+                  unless --replay and --baud say otherwise)
+  --headless      run under Xvfb, press GO (Start), screenshot, print the fix, exit
   --replay FILE   the simulator plays an NMEA capture instead of synthesizing
+  --baud N        the simulator's speed (default 4800; 38400 with --monitor)
   --port COMn     the demo's port, COM1 to COM4 (default COM1)
   --device PATH   a real receiver (e.g. /dev/ttyUSB0) as the demo's port
                   instead of the simulator
   --shot FILE     where the headless run saves its screenshot
-                  (default build/demo/demo-screenshot.png)
+                  (default build/demo/demo-screenshot.png, or
+                  build/demo/monitor-screenshot.png with --monitor)
 EOF
 }
 
 headless=0
+monitor=0
 replay=""
+baud=""
 port=COM1
 device=""
-shot="$root/build/demo/demo-screenshot.png"
+shot=""
 while [ $# -gt 0 ]; do
   case "$1" in
+    --monitor) monitor=1 ;;
     --headless) headless=1 ;;
+    --baud) baud=${2:?--baud needs a speed}; shift ;;
     --replay) replay=$(realpath "${2:?--replay needs a file}"); shift ;;
     --port) port=${2:?--port needs COM1 to COM4}; shift ;;
     --device) device=$(realpath "${2:?--device needs a path}"); shift ;;
@@ -49,15 +63,28 @@ esac
 [ -z "$replay" ] || [ -r "$replay" ] || { echo "demo.sh: cannot read $replay" >&2; exit 2; }
 [ -z "$device" ] || [ -e "$device" ] || { echo "demo.sh: no device $device" >&2; exit 2; }
 [ -n "${DISPLAY:-}" ] || headless=1
+if [ "$monitor" = 1 ]; then
+  [ -n "$replay" ] || replay="$root/tests/data/captures/ublox-neo-m9n-nmea.log"
+  [ -n "$baud" ] || baud=38400
+  [ -n "$shot" ] || shot="$root/build/demo/monitor-screenshot.png"
+fi
+[ -n "$baud" ] || baud=4800
+[ -n "$shot" ] || shot="$root/build/demo/demo-screenshot.png"
 
 tools/install-deps.sh
 echo "==== building"
 cmake --preset native >/dev/null
 cmake --build --preset native --target gps-sim -j "$(nproc)" >/dev/null
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target orvogps-demo demo-probe -j "$(nproc)" >/dev/null
-demo_exe="$root/build/windows/app/orvogps-demo.exe"
-probe_exe="$root/build/windows/tools/demo-probe.exe"
+if [ "$monitor" = 1 ]; then
+  cmake --build --preset windows --target orvogps-monitor monitor-probe -j "$(nproc)" >/dev/null
+  demo_exe="$root/build/windows/monitor/orvogps-monitor.exe"
+  probe_exe="$root/build/windows/tools/monitor-probe.exe"
+else
+  cmake --build --preset windows --target orvogps-demo demo-probe -j "$(nproc)" >/dev/null
+  demo_exe="$root/build/windows/app/orvogps-demo.exe"
+  probe_exe="$root/build/windows/tools/demo-probe.exe"
+fi
 sim="$root/build/native/tools/gps_sim/gps-sim"
 
 state="$root/build/demo"
@@ -81,7 +108,7 @@ tools/vnullmodem.sh "${up_args[@]}"
 
 if [ -z "$device" ]; then
   far_var="ORVO_FAR$pair"
-  sim_args=(--device "${!far_var}")
+  sim_args=(--device "${!far_var}" --baud "$baud")
   [ -n "$replay" ] && sim_args+=(--replay "$replay")
   echo "==== gps-sim on the far end of $port (log: $state/gps-sim.log)"
   "$sim" "${sim_args[@]}" 2>"$state/gps-sim.log" &
@@ -89,8 +116,41 @@ if [ -z "$device" ]; then
 fi
 
 if [ "$headless" = 0 ]; then
-  echo "==== the demo is starting on $DISPLAY: pick $port and press GO; close it to end"
-  LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe"
+  if [ "$monitor" = 1 ]; then
+    echo "==== the monitor is starting on $DISPLAY: press Start (Auto finds $port at $baud baud); close it to end"
+  else
+    echo "==== the demo is starting on $DISPLAY: pick $port and press GO; close it to end"
+  fi
+  if [ "$monitor" = 1 ]; then
+    LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe"
+  else
+    LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe"
+  fi
+  exit 0
+fi
+
+if [ "$monitor" = 1 ]; then
+  started=$(date +%s.%N)
+  echo "==== the monitor is starting under Xvfb ($DISPLAY), port and speed on Auto"
+  LD_PRELOAD="$ORVO_SHIM" wine explorer /desktop=orvogps-monitor,1000x720 "$demo_exe" --port auto --baud auto --start &
+  demo_pid=$!
+  probe() { wine "$probe_exe" --desktop orvogps-monitor "$@"; }
+  probe wait-link receiving 60
+  probe wait-fix 60
+  # Two more epochs: the first may still be a partial sky.
+  sleep 2
+  shown=$(date +%s.%N)
+  mkdir -p "$(dirname "$shot")"
+  import -display "$DISPLAY" -window root -crop 1000x720+0+0 +repage png:- |
+    convert png:- -trim +repage "$shot"
+  awk -v a="$script_started" -v b="$started" -v c="$shown" \
+    'BEGIN { printf "==== sky and fix on screen %.1f s after demo.sh started (%.1f s after the monitor did)\n", c - a, c - b }'
+  echo "==== screenshot: $shot"
+  probe fields
+  probe quit
+  wait "$demo_pid" 2>/dev/null || true
+  demo_pid=""
+  echo "==== done"
   exit 0
 fi
 

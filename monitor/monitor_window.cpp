@@ -1,0 +1,276 @@
+#include "monitor/monitor_window.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include <comport/comport.h>
+#include <nmea/receiver.h>
+
+#include "monitor/fix_text.h"
+#include "monitor/layout.h"
+#include "monitor/link_text.h"
+#include "monitor/monitor_ids.h"
+#include "monitor/session.h"
+#include "monitor/signal_bars_window.h"
+#include "monitor/sky_plot_window.h"
+#include "monitor/view.h"
+
+namespace {
+
+// The link line is the only thing redrawn by the clock, and only while a
+// receiver is open or being looked for.
+constexpr UINT_PTR LINK_TIMER = 1;
+constexpr UINT LINK_TIMER_MS = 1000;
+constexpr int TEXT_SIZE = 160;
+
+HINSTANCE gInstance;
+MonitorOptions gOptions;
+// Why the last Start failed, shown in the link line until the next one.
+char gNotice[TEXT_SIZE];
+
+HWND Child(HWND window, int id) { return GetDlgItem(window, id); }
+
+HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id) {
+  HWND child = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), gInstance, nullptr);
+  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  return child;
+}
+
+// Sets a control's text only when it changes: a static redraws on every set.
+void SetText(HWND control, const char* text) {
+  char old[TEXT_SIZE];
+  if (GetWindowTextA(control, old, sizeof old) >= 0 && std::strcmp(old, text) == 0) return;
+  SetWindowTextA(control, text);
+}
+
+void AddItem(HWND list, const char* text, LPARAM data) {
+  const LRESULT at = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  if (at >= 0) SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(at), data);
+}
+
+// Selects the item whose data is value, else the first (Auto).
+void SelectItem(HWND list, LPARAM value) {
+  const LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    if (SendMessageA(list, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) == value) {
+      SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+      return;
+    }
+  }
+  SendMessageA(list, CB_SETCURSEL, 0, 0);
+}
+
+LPARAM SelectedData(HWND list) {
+  const LRESULT at = SendMessageA(list, CB_GETCURSEL, 0, 0);
+  return at < 0 ? -1 : SendMessageA(list, CB_GETITEMDATA, static_cast<WPARAM>(at), 0);
+}
+
+// "Auto", then the ports Windows lists (every slot when the list cannot be
+// read); "Auto", then the speeds the library takes.
+void FillLists(HWND window) {
+  HWND ports = Child(window, IDC_PORT_LIST);
+  AddItem(ports, "Auto", -1);
+  uint32_t listed = 0;
+  if (OrvoCOMListPorts(&listed) != 0) listed = (1u << COM_PORT_COUNT) - 1;
+  for (int32_t i = 0; i < COM_PORT_COUNT; ++i) {
+    if ((listed & (1u << i)) == 0) continue;
+    char name[8];
+    std::snprintf(name, sizeof name, "COM%d", static_cast<int>(i + 1));
+    AddItem(ports, name, i);
+  }
+  SelectItem(ports, gOptions.portIndex);
+  HWND speeds = Child(window, IDC_SPEED_LIST);
+  AddItem(speeds, "Auto", GPS_BAUD_AUTO);
+  for (uint32_t rate : GPS_BAUD_RATES) {
+    char text[12];
+    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(rate));
+    AddItem(speeds, text, static_cast<LPARAM>(rate));
+  }
+  SelectItem(speeds, static_cast<LPARAM>(gOptions.baudRate));
+}
+
+void ShowFix(HWND window) {
+  char values[FIX_ROW_COUNT][FIX_VALUE_SIZE];
+  FormatFixRows(gView.fix, gView.hasEpoch ? gView.markCount : GPS_UNKNOWN, values);
+  for (int32_t row = 0; row < FIX_ROW_COUNT; ++row) SetText(Child(window, IDC_FIX_VALUE + row), values[row]);
+}
+
+void ShowLink(HWND window) {
+  char text[TEXT_SIZE];
+  if (gNotice[0] && !SessionActive()) {
+    std::snprintf(text, sizeof text, "%s", gNotice);
+  } else {
+    LinkView view;
+    SessionLinkView(&view);
+    FormatLinkLine(view, text, sizeof text);
+  }
+  SetText(Child(window, IDC_LINK_LINE), text);
+}
+
+void ShowRunning(HWND window, bool running) {
+  SetText(Child(window, IDC_START_STOP), running ? "Stop" : "Start");
+  EnableWindow(Child(window, IDC_PORT_LIST), !running);
+  EnableWindow(Child(window, IDC_SPEED_LIST), !running);
+  if (running) {
+    SetTimer(window, LINK_TIMER, LINK_TIMER_MS, nullptr);
+  } else {
+    KillTimer(window, LINK_TIMER);
+  }
+  ShowLink(window);
+}
+
+void Redraw(HWND window) {
+  ShowFix(window);
+  InvalidateRect(Child(window, IDC_SKY_PLOT), nullptr, FALSE);
+  InvalidateRect(Child(window, IDC_SIGNAL_BARS), nullptr, FALSE);
+}
+
+void Start(HWND window) {
+  gNotice[0] = '\0';
+  ViewClear();
+  Redraw(window);
+  const int32_t port = static_cast<int32_t>(SelectedData(Child(window, IDC_PORT_LIST)));
+  const uint32_t baud = static_cast<uint32_t>(SelectedData(Child(window, IDC_SPEED_LIST)));
+  const bool started = SessionStart(port, baud, gNotice, sizeof gNotice);
+  ShowRunning(window, started);
+}
+
+void Stop(HWND window) {
+  SessionStop();
+  ShowRunning(window, false);
+}
+
+void OnCreate(HWND window) {
+  SessionInit(window);
+  MakeChild(window, "STATIC", "Port", SS_LEFT, -1);
+  MakeChild(window, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_PORT_LIST);
+  MakeChild(window, "STATIC", "Speed", SS_LEFT, -1);
+  MakeChild(window, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_SPEED_LIST);
+  MakeChild(window, "BUTTON", "Start", BS_PUSHBUTTON | WS_TABSTOP, IDC_START_STOP);
+  MakeChild(window, SKY_PLOT_CLASS, "", 0, IDC_SKY_PLOT);
+  MakeChild(window, SIGNAL_BARS_CLASS, "", 0, IDC_SIGNAL_BARS);
+  for (int32_t row = 0; row < FIX_ROW_COUNT; ++row) {
+    MakeChild(window, "STATIC", FixRowLabels[row], SS_LEFT | SS_NOPREFIX, IDC_FIX_LABEL + row);
+    MakeChild(window, "STATIC", "-", SS_LEFT | SS_NOPREFIX, IDC_FIX_VALUE + row);
+  }
+  MakeChild(window, "STATIC", "Closed", SS_LEFT | SS_NOPREFIX | SS_SUNKEN, IDC_LINK_LINE);
+  FillLists(window);
+  ShowFix(window);
+  if (gOptions.start) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_START_STOP, BN_CLICKED), 0);
+}
+
+void Place(HWND window, int id, const Box& box) {
+  MoveWindow(Child(window, id), box.left, box.top, box.width, box.height, TRUE);
+}
+
+void OnSize(HWND window, int width, int height) {
+  MonitorLayout layout;
+  LayOutMonitor(width, height, &layout);
+  Place(window, IDC_PORT_LIST, layout.portList);
+  Place(window, IDC_SPEED_LIST, layout.speedList);
+  Place(window, IDC_START_STOP, layout.startStop);
+  Place(window, IDC_SKY_PLOT, layout.skyPlot);
+  Place(window, IDC_SIGNAL_BARS, layout.signalBars);
+  Place(window, IDC_LINK_LINE, layout.linkLine);
+  // The two labels of the choice row have no id of their own: they are the
+  // first two statics made.
+  HWND label = GetWindow(window, GW_CHILD);
+  MoveWindow(label, layout.portLabel.left, layout.portLabel.top, layout.portLabel.width, layout.portLabel.height, TRUE);
+  label = GetWindow(Child(window, IDC_PORT_LIST), GW_HWNDNEXT);
+  MoveWindow(label, layout.speedLabel.left, layout.speedLabel.top, layout.speedLabel.width, layout.speedLabel.height,
+             TRUE);
+  const Box& panel = layout.fixPanel;
+  for (int32_t row = 0; row < FIX_ROW_COUNT; ++row) {
+    const int top = panel.top + row * FIX_ROW_HEIGHT;
+    const bool shown = (row + 1) * FIX_ROW_HEIGHT <= panel.height;
+    HWND name = Child(window, IDC_FIX_LABEL + row);
+    HWND value = Child(window, IDC_FIX_VALUE + row);
+    MoveWindow(name, panel.left, top, FIX_LABEL_WIDTH, FIX_ROW_HEIGHT, TRUE);
+    MoveWindow(value, panel.left + FIX_LABEL_WIDTH, top, panel.width - FIX_LABEL_WIDTH, FIX_ROW_HEIGHT, TRUE);
+    ShowWindow(name, shown ? SW_SHOWNA : SW_HIDE);
+    ShowWindow(value, shown ? SW_SHOWNA : SW_HIDE);
+  }
+}
+
+void OnMinMaxInfo(MINMAXINFO* info) {
+  RECT rect = {0, 0, MONITOR_MIN_WIDTH, MONITOR_MIN_HEIGHT};
+  AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  info->ptMinTrackSize.x = rect.right - rect.left;
+  info->ptMinTrackSize.y = rect.bottom - rect.top;
+}
+
+void OnCommand(HWND window, int id, int code) {
+  if (id != IDC_START_STOP || code != BN_CLICKED) return;
+  if (SessionActive()) {
+    Stop(window);
+  } else {
+    Start(window);
+  }
+}
+
+void OnFound(HWND window, WPARAM generation) {
+  const bool open = SessionFound(generation, gNotice, sizeof gNotice);
+  if (!open) gNotice[0] = '\0';  // the link line says what the search found
+  ShowRunning(window, SessionActive());
+}
+
+LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      OnCreate(window);
+      return 0;
+    case WM_SIZE:
+      OnSize(window, LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_GETMINMAXINFO:
+      OnMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+      return 0;
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_APP_EPOCH:
+      if (SessionTakeEpoch(&gView.fix, &gView.sky)) {
+        ViewUpdate();
+        Redraw(window);
+      }
+      return 0;
+    case WM_APP_FOUND:
+      OnFound(window, wParam);
+      return 0;
+    case WM_TIMER:
+      if (wParam == LINK_TIMER) ShowLink(window);
+      return 0;
+    case WM_CLOSE:
+      SessionStop();
+      DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+HWND CreateMonitorWindow(HINSTANCE instance, const MonitorOptions& options, int show) {
+  gInstance = instance;
+  gOptions = options;
+  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance)) return nullptr;
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = MonitorProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = MONITOR_CLASS;
+  if (!RegisterClassExA(&wc)) return nullptr;
+  HWND window = CreateWindowExA(WS_EX_CONTROLPARENT, MONITOR_CLASS, MONITOR_TITLE, WS_OVERLAPPEDWINDOW,
+                                CW_USEDEFAULT, CW_USEDEFAULT, 960, 680, nullptr, nullptr, instance, nullptr);
+  if (!window) return nullptr;
+  ShowWindow(window, show);
+  UpdateWindow(window);
+  return window;
+}

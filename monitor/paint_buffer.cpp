@@ -1,0 +1,101 @@
+#include "monitor/paint_buffer.h"
+
+namespace {
+
+// Few distinct pens, brushes and fonts are ever asked for: constellation
+// colours, greys and two font sizes.  Each is made at its first use.
+constexpr int CACHE_SIZE = 48;
+
+struct PenKey {
+  COLORREF colour;
+  int width, style;
+  HPEN pen;
+};
+PenKey gPens[CACHE_SIZE];
+int gPenCount;
+
+struct BrushKey {
+  COLORREF colour;
+  HBRUSH brush;
+};
+BrushKey gBrushes[CACHE_SIZE];
+int gBrushCount;
+
+struct FontKey {
+  int height;
+  bool bold;
+  HFONT font;
+};
+FontKey gFonts[8];
+int gFontCount;
+
+}  // namespace
+
+void ReleaseBackBuffer(BackBuffer* back) {
+  if (back->dc) {
+    SelectObject(back->dc, back->oldBitmap);
+    DeleteDC(back->dc);
+  }
+  if (back->bitmap) DeleteObject(back->bitmap);
+  *back = {};
+}
+
+HDC BeginBufferedPaint(HWND window, BackBuffer* back, PaintBuffer* paint) {
+  paint->screen = BeginPaint(window, &paint->paint);
+  GetClientRect(window, &paint->client);
+  const int width = paint->client.right > 0 ? paint->client.right : 1;
+  const int height = paint->client.bottom > 0 ? paint->client.bottom : 1;
+  if (!back->dc || back->width != width || back->height != height) {
+    ReleaseBackBuffer(back);
+    back->dc = CreateCompatibleDC(paint->screen);
+    back->bitmap = back->dc ? CreateCompatibleBitmap(paint->screen, width, height) : nullptr;
+    if (back->bitmap) {
+      back->oldBitmap = SelectObject(back->dc, back->bitmap);
+      back->width = width;
+      back->height = height;
+    } else {
+      ReleaseBackBuffer(back);
+    }
+  }
+  paint->buffered = back->dc != nullptr;
+  // Short of GDI memory: paint straight on the screen, flicker and all.
+  HDC dc = paint->buffered ? back->dc : paint->screen;
+  FillRect(dc, &paint->client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  return dc;
+}
+
+void EndBufferedPaint(HWND window, const BackBuffer& back, PaintBuffer* paint) {
+  if (paint->buffered) {
+    BitBlt(paint->screen, 0, 0, paint->client.right, paint->client.bottom, back.dc, 0, 0, SRCCOPY);
+  }
+  EndPaint(window, &paint->paint);
+}
+
+HPEN MonitorPen(COLORREF colour, int width, int style) {
+  for (int i = 0; i < gPenCount; ++i)
+    if (gPens[i].colour == colour && gPens[i].width == width && gPens[i].style == style) return gPens[i].pen;
+  HPEN pen = gPenCount < CACHE_SIZE ? CreatePen(style, width, colour) : nullptr;
+  if (!pen) return static_cast<HPEN>(GetStockObject(BLACK_PEN));
+  gPens[gPenCount++] = {colour, width, style, pen};
+  return pen;
+}
+
+HBRUSH MonitorBrush(COLORREF colour) {
+  for (int i = 0; i < gBrushCount; ++i)
+    if (gBrushes[i].colour == colour) return gBrushes[i].brush;
+  HBRUSH brush = gBrushCount < CACHE_SIZE ? CreateSolidBrush(colour) : nullptr;
+  if (!brush) return static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  gBrushes[gBrushCount++] = {colour, brush};
+  return brush;
+}
+
+HFONT MonitorFont(int height, bool bold) {
+  for (int i = 0; i < gFontCount; ++i)
+    if (gFonts[i].height == height && gFonts[i].bold == bold) return gFonts[i].font;
+  HFONT font = gFontCount == 8 ? nullptr : CreateFontA(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                           "Arial");
+  if (!font) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  gFonts[gFontCount++] = {height, bold, font};
+  return font;
+}

@@ -1,0 +1,165 @@
+#include "monitor/session.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include <nmea/receiver.h>
+
+namespace {
+
+// How long Auto looks for a receiver before it gives up.
+constexpr uint32_t FIND_LIMIT_MS = 60000;
+
+HWND gWindow;
+GpsContext* gContext;
+int32_t gPortIndex = -1;
+
+// The port search, on a thread of its own so that the window stays live.
+struct Search {
+  HANDLE thread;
+  uint32_t baudRate;
+  std::atomic<int32_t> cancel;
+  std::atomic<uint32_t> elapsedMs;
+  std::atomic<uint32_t> portsTried;
+  int32_t code;
+  GpsFindResult result;
+  WPARAM generation;  // tells a stale WM_APP_FOUND from the current one
+  int32_t notFound;
+} gSearch;
+
+// The latest epoch, handed from the reader thread to the window.  The lock is
+// held for a copy only, on either side.
+struct Mailbox {
+  CRITICAL_SECTION lock;
+  std::atomic<bool> posted;
+  GpsFix fix;
+  GpsSky sky;
+} gMailbox;
+
+void CopySky(GpsSky* to, const GpsSky& from) {
+  to->signalCount = from.signalCount;
+  to->usedCount = from.usedCount;
+  to->notShown = from.notShown;
+  std::memcpy(to->signals, from.signals, sizeof from.signals[0] * static_cast<size_t>(from.signalCount));
+}
+
+// Reader thread, once per completed epoch.
+void OnEpoch(GpsContext*, const GpsFix* fix, const GpsSky* sky) {
+  EnterCriticalSection(&gMailbox.lock);
+  gMailbox.fix = *fix;
+  CopySky(&gMailbox.sky, *sky);
+  LeaveCriticalSection(&gMailbox.lock);
+  // One message until the window has taken it: the window redraws once per
+  // epoch at most, whatever its backlog.
+  if (!gMailbox.posted.exchange(true)) PostMessageA(gWindow, WM_APP_EPOCH, 0, 0);
+}
+
+int32_t IgnoreSentence(GpsContext*, SentenceType, void*, int32_t) { return 0; }
+
+int32_t OnSearchProgress(void*, const GpsFindStatus* status) {
+  gSearch.elapsedMs = status->elapsedMs;
+  gSearch.portsTried = status->portsTried;
+  return gSearch.cancel.load();
+}
+
+DWORD WINAPI SearchProc(LPVOID generation) {
+  GpsFindOptions options = {FIND_LIMIT_MS, gSearch.baudRate, 0, OnSearchProgress, nullptr};
+  gSearch.code = OrvoGPSFindReceiver(&options, &gSearch.result);
+  PostMessageA(gWindow, WM_APP_FOUND, reinterpret_cast<WPARAM>(generation), 0);
+  return 0;
+}
+
+bool Open(int32_t portIndex, uint32_t baudRate, char* reason, int size) {
+  const GpsOpenOptions options = {baudRate, 1};
+  GpsContext* context = nullptr;
+  const int32_t code = OrvoGPSOpenWith(portIndex, &options, IgnoreSentence, &context);
+  if (code != GPS_OPEN_OK) {
+    std::snprintf(reason, size, "COM%d cannot be opened: absent, or in use by another program",
+                  static_cast<int>(portIndex + 1));
+    return false;
+  }
+  gContext = context;
+  gPortIndex = portIndex;
+  (void)GpsSetEpochCallback(context, OnEpoch);  // fails only for a null context
+  return true;
+}
+
+void EndSearch() {
+  if (!gSearch.thread) return;
+  gSearch.cancel = 1;
+  // The search looks at cancel every 100 ms or so.
+  (void)WaitForSingleObject(gSearch.thread, INFINITE);
+  (void)CloseHandle(gSearch.thread);
+  gSearch.thread = nullptr;
+}
+
+}  // namespace
+
+void SessionInit(HWND window) {
+  gWindow = window;
+  InitializeCriticalSection(&gMailbox.lock);
+}
+
+bool SessionStart(int32_t portIndex, uint32_t baudRate, char* reason, int size) {
+  SessionStop();
+  gSearch.notFound = 0;
+  if (portIndex >= 0) return Open(portIndex, baudRate, reason, size);
+  gSearch.baudRate = baudRate;
+  gSearch.cancel = 0;
+  gSearch.elapsedMs = 0;
+  gSearch.portsTried = 0;
+  ++gSearch.generation;
+  gSearch.thread = CreateThread(nullptr, 0, SearchProc, reinterpret_cast<LPVOID>(gSearch.generation), 0, nullptr);
+  if (!gSearch.thread) {
+    std::snprintf(reason, size, "cannot start the port search (error %lu)", GetLastError());
+    return false;
+  }
+  return true;
+}
+
+void SessionStop() {
+  EndSearch();
+  if (gContext) {
+    (void)GpsSetEpochCallback(gContext, nullptr);
+    (void)OrvoGPSClose(gContext);  // returns 0 for the context it opened
+    gContext = nullptr;
+  }
+  gPortIndex = -1;
+}
+
+bool SessionActive() { return gSearch.thread != nullptr || gContext != nullptr; }
+
+bool SessionFound(WPARAM generation, char* reason, int size) {
+  if (generation != gSearch.generation || !gSearch.thread) return true;  // a search stopped since
+  EndSearch();
+  if (gSearch.code != GPS_FIND_FOUND) {
+    gSearch.notFound = 1;
+    std::snprintf(reason, size, "no receiver found");
+    return false;
+  }
+  // The open searches the speed again, starting at the one just found.
+  return Open(gSearch.result.portIndex, GPS_BAUD_AUTO, reason, size);
+}
+
+bool SessionTakeEpoch(GpsFix* fix, GpsSky* sky) {
+  if (!gMailbox.posted.exchange(false)) return false;
+  EnterCriticalSection(&gMailbox.lock);
+  *fix = gMailbox.fix;
+  CopySky(sky, gMailbox.sky);
+  LeaveCriticalSection(&gMailbox.lock);
+  return true;
+}
+
+void SessionLinkView(LinkView* view) {
+  *view = {};
+  view->finding = gSearch.thread != nullptr;
+  view->findElapsedMs = gSearch.elapsedMs;
+  view->portsTried = gSearch.portsTried;
+  view->notFound = gSearch.notFound;
+  view->link.state = GPS_LINK_CLOSED;
+  view->link.portIndex = -1;
+  if (!gContext) return;
+  (void)OrvoGPSGetLink(gContext, &view->link);  // fails only for null arguments
+  if (OrvoGPSGetStats(gContext, &view->stats, nullptr) != 0) view->stats = {};
+}
