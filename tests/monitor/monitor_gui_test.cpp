@@ -93,19 +93,23 @@ struct Receiver {
   HANDLE thread = nullptr;
   std::function<std::string(int)> cycle;
 
-  void Open(DWORD baudRate) {
-    port = FarOpen(kPair);
-    ASSERT_NE(port, INVALID_HANDLE_VALUE) << "far end of COM1, error " << GetLastError();
-    // The harness plays a receiver at the wrong speed from the two ends'
-    // speeds: this end's is the receiver's.
+  // The harness plays a receiver at the wrong speed from the two ends'
+  // speeds: this end's is the receiver's.  0 is none: bytes pass unchanged.
+  bool SetSpeed(DWORD baudRate) {
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
-    ASSERT_TRUE(GetCommState(port, &dcb));
+    if (!GetCommState(port, &dcb)) return false;
     dcb.BaudRate = baudRate;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
-    ASSERT_TRUE(SetCommState(port, &dcb)) << GetLastError();
+    return SetCommState(port, &dcb) != 0;
+  }
+
+  void Open(DWORD baudRate) {
+    port = FarOpen(kPair);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE) << "far end of COM1, error " << GetLastError();
+    ASSERT_TRUE(SetSpeed(baudRate)) << GetLastError();
   }
 
   static DWORD WINAPI CycleProc(void* self) {
@@ -137,7 +141,10 @@ struct Receiver {
 
   ~Receiver() {
     StopSending();
-    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+    if (port == INVALID_HANDLE_VALUE) return;
+    // The cable's next user finds its far end as the harness made it.
+    EXPECT_TRUE(SetSpeed(0)) << GetLastError();
+    CloseHandle(port);
   }
 };
 
