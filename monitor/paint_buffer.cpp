@@ -29,7 +29,12 @@ struct FontKey {
 FontKey gFonts[8];
 int gFontCount;
 
-}  // namespace
+struct PaintBuffer {
+  PAINTSTRUCT paint;
+  HDC screen;
+  RECT client;
+  bool buffered;  // false when no back buffer could be made: painting goes straight to the screen
+};
 
 void ReleaseBackBuffer(BackBuffer* back) {
   if (back->dc) {
@@ -40,6 +45,8 @@ void ReleaseBackBuffer(BackBuffer* back) {
   *back = {};
 }
 
+// BeginPaint, and the back buffer (made again when the window's size
+// changed) cleared to white; returns the DC to paint on.
 HDC BeginBufferedPaint(HWND window, BackBuffer* back, PaintBuffer* paint) {
   paint->screen = BeginPaint(window, &paint->paint);
   GetClientRect(window, &paint->client);
@@ -64,11 +71,48 @@ HDC BeginBufferedPaint(HWND window, BackBuffer* back, PaintBuffer* paint) {
   return dc;
 }
 
+// Copies the picture to the window and ends the paint.
 void EndBufferedPaint(HWND window, const BackBuffer& back, PaintBuffer* paint) {
   if (paint->buffered) {
     BitBlt(paint->screen, 0, 0, paint->client.right, paint->client.bottom, back.dc, 0, 0, SRCCOPY);
   }
   EndPaint(window, &paint->paint);
+}
+
+}  // namespace
+
+LRESULT PaintedWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, BackBuffer* back,
+                             DrawProc draw) {
+  switch (message) {
+    case WM_PAINT: {
+      PaintBuffer paint;
+      HDC dc = BeginBufferedPaint(window, back, &paint);
+      SetBkMode(dc, TRANSPARENT);
+      draw(dc, paint.client.right, paint.client.bottom);
+      EndBufferedPaint(window, *back, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers every pixel
+    case WM_SIZE:
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_DESTROY:
+      ReleaseBackBuffer(back);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+bool RegisterPaintedClass(HINSTANCE instance, const char* className, WNDPROC procedure) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = className;
+  return RegisterClassExA(&wc) != 0;
 }
 
 HPEN MonitorPen(COLORREF colour, int width, int style) {

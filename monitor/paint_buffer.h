@@ -16,20 +16,14 @@ struct BackBuffer {
   int width, height;
 };
 
-struct PaintBuffer {
-  PAINTSTRUCT paint;
-  HDC screen;
-  RECT client;
-  bool buffered;  // false when no back buffer could be made: painting goes straight to the screen
-};
-
-// BeginPaint, and the back buffer cleared to white; returns the DC to paint
-// on.
-HDC BeginBufferedPaint(HWND window, BackBuffer* back, PaintBuffer* paint);
-// Copies the picture to the window and ends the paint.
-void EndBufferedPaint(HWND window, const BackBuffer& back, PaintBuffer* paint);
-// Frees the back buffer (when its window goes).
-void ReleaseBackBuffer(BackBuffer* back);
+// The sky plot and the signal bars are child windows that draw themselves
+// whole into their back buffer.  Their window procedures hand every message
+// to this one with their buffer and their drawing.
+typedef void (*DrawProc)(HDC dc, int width, int height);
+LRESULT PaintedWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, BackBuffer* back,
+                             DrawProc draw);
+// Registers such a window's class; false when it failed.
+bool RegisterPaintedClass(HINSTANCE instance, const char* className, WNDPROC procedure);
 
 // A pen, brush and font of the monitor's, made once and kept for the life of
 // the process.

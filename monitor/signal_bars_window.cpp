@@ -92,49 +92,24 @@ void DrawBars(HDC dc, int width, int top, int bottom) {
   }
 }
 
-BackBuffer gBack;
-
-void Paint(HWND window) {
-  PaintBuffer buffer;
-  HDC dc = BeginBufferedPaint(window, &gBack, &buffer);
-  SetBkMode(dc, TRANSPARENT);
-  const int width = buffer.client.right;
+// The legend on top, the scale and the bars under it.
+void Draw(HDC dc, int width, int height) {
   const int top = LEGEND_ROW + 8;
-  const int bottom = buffer.client.bottom - LABEL_ROW - 2;
+  const int bottom = height - LABEL_ROW - 2;
   DrawLegend(dc, width);
-  if (bottom - top > 10) {
-    DrawScale(dc, width, top, bottom);
-    DrawBars(dc, width, top, bottom);
-  }
-  EndBufferedPaint(window, gBack, &buffer);
+  if (bottom - top <= 10) return;
+  DrawScale(dc, width, top, bottom);
+  DrawBars(dc, width, top, bottom);
 }
 
+BackBuffer gBack;
+
 LRESULT CALLBACK SignalBarsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_PAINT:
-      Paint(window);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;  // the paint covers every pixel
-    case WM_SIZE:
-      InvalidateRect(window, nullptr, FALSE);
-      return 0;
-    case WM_DESTROY:
-      ReleaseBackBuffer(&gBack);
-      return 0;
-    default:
-      return DefWindowProcA(window, message, wParam, lParam);
-  }
+  return PaintedWindowMessage(window, message, wParam, lParam, &gBack, Draw);
 }
 
 }  // namespace
 
 bool RegisterSignalBarsClass(HINSTANCE instance) {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = SignalBarsProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = SIGNAL_BARS_CLASS;
-  return RegisterClassExA(&wc) != 0;
+  return RegisterPaintedClass(instance, SIGNAL_BARS_CLASS, SignalBarsProc);
 }

@@ -70,53 +70,27 @@ void DrawMark(HDC dc, const SatelliteMark& mark, int cx, int cy, int radius) {
   TextOutA(dc, x + SKY_MARK_RADIUS + 2, y + 1, mark.label, static_cast<int>(std::strlen(mark.label)));
 }
 
-BackBuffer gBack;
-
-void Paint(HWND window) {
-  PaintBuffer buffer;
-  HDC dc = BeginBufferedPaint(window, &gBack, &buffer);
-  SetBkMode(dc, TRANSPARENT);
-  const int width = buffer.client.right;
-  const int height = buffer.client.bottom;
+// The horizon circle as large as the window allows, and the satellites.
+void Draw(HDC dc, int width, int height) {
   const int radius = std::min(width, height) / 2 - SKY_PLOT_MARGIN;
-  if (radius > 10) {
-    const int cx = width / 2;
-    const int cy = height / 2;
-    DrawGrid(dc, cx, cy, radius);
-    // Unused first, so that a used satellite is never hidden under one.
-    for (int used = 0; used < 2; ++used)
-      for (int32_t i = 0; i < gView.markCount; ++i)
-        if (gView.marks[i].used == used) DrawMark(dc, gView.marks[i], cx, cy, radius);
-  }
-  EndBufferedPaint(window, gBack, &buffer);
+  if (radius <= 10) return;
+  const int cx = width / 2;
+  const int cy = height / 2;
+  DrawGrid(dc, cx, cy, radius);
+  // Unused first, so that a used satellite is never hidden under one.
+  for (int used = 0; used < 2; ++used)
+    for (int32_t i = 0; i < gView.markCount; ++i)
+      if (gView.marks[i].used == used) DrawMark(dc, gView.marks[i], cx, cy, radius);
 }
 
+BackBuffer gBack;
+
 LRESULT CALLBACK SkyPlotProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_PAINT:
-      Paint(window);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;  // the paint covers every pixel
-    case WM_SIZE:
-      InvalidateRect(window, nullptr, FALSE);
-      return 0;
-    case WM_DESTROY:
-      ReleaseBackBuffer(&gBack);
-      return 0;
-    default:
-      return DefWindowProcA(window, message, wParam, lParam);
-  }
+  return PaintedWindowMessage(window, message, wParam, lParam, &gBack, Draw);
 }
 
 }  // namespace
 
 bool RegisterSkyPlotClass(HINSTANCE instance) {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = SkyPlotProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = SKY_PLOT_CLASS;
-  return RegisterClassExA(&wc) != 0;
+  return RegisterPaintedClass(instance, SKY_PLOT_CLASS, SkyPlotProc);
 }

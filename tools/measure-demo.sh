@@ -35,47 +35,22 @@ tools/vnullmodem.sh up "$state" --display
 . "$state/env"
 probe() { wine "$probe_exe" "$@"; }
 
-# Seconds of CPU (user + system) a process has used so far.
-cpu_seconds() {
-  awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"
-}
-
-# The one process whose command line is this build's demo.
-demo_pid() {
-  local p
-  for p in $(pgrep -f "$demo_exe"); do
-    if tr '\0' ' ' <"/proc/$p/cmdline" | grep -q "^$demo_exe"; then echo "$p"; return 0; fi
-  done
-  return 1
-}
-
-# CPU of the demo and of the Wine server (which carries its window messages)
-# over 10 s.
-measure_cpu() {
-  local d0 s0 t0 d1 s1 t1
-  d0=$(cpu_seconds "$demo_unix_pid"); s0=$(cpu_seconds "$server_pid"); t0=$(date +%s.%N)
-  sleep 10
-  d1=$(cpu_seconds "$demo_unix_pid"); s1=$(cpu_seconds "$server_pid"); t1=$(date +%s.%N)
-  awk -v l="$1" -v d0="$d0" -v d1="$d1" -v s0="$s0" -v s1="$s1" -v t0="$t0" -v t1="$t1" 'BEGIN {
-    t = t1 - t0
-    printf "CPU over %.1f s, %s: demo %.2f%% of one core, wineserver %.2f%%\n",
-      t, l, 100 * (d1 - d0) / t, 100 * (s1 - s0) / t
-  }'
-}
+# shellcheck source=tools/wine-cpu.sh
+. tools/wine-cpu.sh
 
 # Part 1: CPU while stopped, then while showing the synthesized receiver's
 # 1 Hz fix.
 LD_PRELOAD="$ORVO_SHIM" wine "$demo_exe" &
 demo_pid=$!
 probe fields >/dev/null
-demo_unix_pid=$(demo_pid)
+demo_unix_pid=$(wine_pid "$demo_exe")
 server_pid=$(cat "$state/wineserver.pid")
-measure_cpu "stopped"
+measure_cpu "stopped" demo "$demo_unix_pid" "$server_pid" 10
 "$sim" --quiet "$ORVO_FAR1" &
 sim_pid=$!
 probe start COM1 >/dev/null
 probe wait-fix 30 >/dev/null
-measure_cpu "showing a 1 Hz fix"
+measure_cpu "showing a 1 Hz fix" demo "$demo_unix_pid" "$server_pid" 10
 probe stop >/dev/null
 kill "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true

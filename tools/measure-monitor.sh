@@ -35,31 +35,8 @@ tools/vnullmodem.sh up "$state" --display >/dev/null
 . "$state/env"
 probe() { wine "$probe_exe" "$@"; }
 
-# Seconds of CPU (user + system) a process has used so far.
-cpu_seconds() {
-  awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"
-}
-
-# The one process whose command line is this build's monitor.
-unix_pid() {
-  local p
-  for p in $(pgrep -f "$monitor_exe"); do
-    if tr '\0' ' ' <"/proc/$p/cmdline" | grep -q "^$monitor_exe"; then echo "$p"; return 0; fi
-  done
-  return 1
-}
-
-measure_cpu() {
-  local m0 s0 t0 m1 s1 t1
-  m0=$(cpu_seconds "$monitor_unix_pid"); s0=$(cpu_seconds "$server_pid"); t0=$(date +%s.%N)
-  sleep 30
-  m1=$(cpu_seconds "$monitor_unix_pid"); s1=$(cpu_seconds "$server_pid"); t1=$(date +%s.%N)
-  awk -v l="$1" -v m0="$m0" -v m1="$m1" -v s0="$s0" -v s1="$s1" -v t0="$t0" -v t1="$t1" 'BEGIN {
-    t = t1 - t0
-    printf "CPU over %.1f s, %s: monitor %.2f%% of one core, wineserver %.2f%%\n",
-      t, l, 100 * (m1 - m0) / t, 100 * (s1 - s0) / t
-  }'
-}
+# shellcheck source=tools/wine-cpu.sh
+. tools/wine-cpu.sh
 
 # One monitor: stopped, then showing the receiver.  $1 names the case, $2 is
 # the harness's speed setting.
@@ -67,14 +44,14 @@ measure_monitor() {
   ORVO_VNM_SPEEDS=$2 LD_PRELOAD="$ORVO_SHIM" wine "$monitor_exe" --port COM1 --baud auto &
   monitor_pid=$!
   probe fields >/dev/null
-  monitor_unix_pid=$(unix_pid)
+  monitor_unix_pid=$(wine_pid "$monitor_exe")
   # Settled after its start.
   sleep 2
-  measure_cpu "stopped, $1"
+  measure_cpu "stopped, $1" monitor "$monitor_unix_pid" "$server_pid" 30
   probe start-stop
   probe wait-link receiving 30 >/dev/null
   probe wait-fix 30 >/dev/null
-  measure_cpu "showing a 1 Hz receiver of four constellations, $1"
+  measure_cpu "showing a 1 Hz receiver of four constellations, $1" monitor "$monitor_unix_pid" "$server_pid" 30
   probe quit >/dev/null
   monitor_pid=""
 }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/gui/wine_gui.h"
 #include "tests/app/message_spy.h"
 
 namespace {
@@ -43,23 +44,6 @@ const char kNoResponse[] = "No response from GPS device";
 const int kFieldIds[] = {IDC_UTC_TIME,       IDC_LAT_DEGREES, IDC_LAT_MINUTES, IDC_LON_DEGREES,
                          IDC_LON_MINUTES,    IDC_LAT_HEMISPHERE, IDC_LON_HEMISPHERE,
                          IDC_SATELLITES,     IDC_FIX_VALID,   IDC_ALTITUDE,    IDC_HDOP};
-
-// Waits up to ms for the handle (or just the time, for none) while serving
-// messages sent to this thread: the demo's window manager sends activation
-// messages here when its windows close, and would wait for us forever.
-bool WaitServingMessages(HANDLE handle, DWORD ms) {
-  ULONGLONG end = GetTickCount64() + ms;
-  for (;;) {
-    ULONGLONG now = GetTickCount64();
-    DWORD left = now >= end ? 0 : static_cast<DWORD>(end - now);
-    DWORD result = MsgWaitForMultipleObjects(handle ? 1 : 0, handle ? &handle : nullptr, FALSE,
-                                             left, QS_ALLINPUT);
-    if (handle && result == WAIT_OBJECT_0) return true;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    if (result == WAIT_TIMEOUT || result == WAIT_FAILED) return false;
-  }
-}
 
 // Milliseconds on the performance counter, the finest clock the test has;
 // it is the same in every process, the demo's too.
@@ -234,50 +218,6 @@ struct Receiver {
   }
 };
 
-// What the screen shows in a window's client area, read back from Wine's
-// drawn desktop.  Pixels are 0xRRGGBB, top row first.
-struct Screenshot {
-  LONG width = 0;
-  LONG height = 0;
-  std::vector<uint32_t> pixels;
-
-  uint32_t At(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-};
-
-// A rectangle of the screen, in screen coordinates.  Reading the screen sends
-// the demo nothing.
-Screenshot ScreenShot(const RECT& area) {
-  Screenshot shot;
-  shot.width = area.right - area.left;
-  shot.height = area.bottom - area.top;
-  if (shot.width <= 0 || shot.height <= 0) return {};
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = -shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (memory && bitmap) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY)) {
-      GdiFlush();
-      const uint32_t* first = static_cast<const uint32_t*>(bits);
-      shot.pixels.assign(first, first + shot.width * shot.height);
-    }
-    SelectObject(memory, old);
-  }
-  if (bitmap) DeleteObject(bitmap);
-  if (memory) DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  if (shot.pixels.empty()) shot.width = shot.height = 0;
-  return shot;
-}
-
 Screenshot ClientShot(HWND window) {
   RECT client{};
   POINT corner{0, 0};
@@ -331,15 +271,6 @@ BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
     find->found.push_back(window);
   }
   return TRUE;
-}
-
-std::string WindowsPath(const std::string& path) {
-  if (path.empty() || path[0] != '/') return path;
-  std::string converted = "Z:" + path;
-  for (char& c : converted) {
-    if (c == '/') c = '\\';
-  }
-  return converted;
 }
 
 class demo_gui_test : public ::testing::Test {
@@ -994,27 +925,6 @@ TEST_F(demo_gui_test, exit_command_to_status_line) {
   EXPECT_EQ(code, 0u);
 }
 
-// Without a window manager, Wine waits about two seconds for each top-level
-// window it hides; in its own drawn desktop it does not, and windows get
-// their captions and frames as on Windows.
-bool UseWineDesktop() {
-  HKEY explorer = nullptr;
-  HKEY desktops = nullptr;
-  const char name[] = "orvogps-test";
-  const char size[] = "1024x768";
-  bool ok = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer", 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, &explorer, nullptr) == ERROR_SUCCESS &&
-            RegCreateKeyExA(explorer, "Desktops", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            &desktops, nullptr) == ERROR_SUCCESS &&
-            RegSetValueExA(explorer, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
-                           sizeof name) == ERROR_SUCCESS &&
-            RegSetValueExA(desktops, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(size),
-                           sizeof size) == ERROR_SUCCESS;
-  if (desktops) RegCloseKey(desktops);
-  if (explorer) RegCloseKey(explorer);
-  return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1024,7 +934,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   demoPath = argv[1];
-  if (!UseWineDesktop()) {
+  if (!UseWineDesktop("orvogps-test")) {
     std::fprintf(stderr, "cannot select Wine's desktop in the registry\n");
     return 2;
   }

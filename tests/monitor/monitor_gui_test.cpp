@@ -21,6 +21,7 @@
 #include "monitor/fix_text.h"
 #include "monitor/monitor_ids.h"
 #include "tests/comport/far_end.h"
+#include "tests/gui/wine_gui.h"
 #include "tools/monitor_remote.h"
 
 namespace {
@@ -32,30 +33,6 @@ std::string capturesPath;
 constexpr DWORD START_DEADLINE_MS = 20000;
 constexpr DWORD DEADLINE_MS = 10000;
 constexpr int kPair = 1;
-
-std::string WindowsPath(const std::string& path) {
-  if (path.empty() || path[0] != '/') return path;
-  std::string converted = "Z:" + path;
-  for (char& c : converted)
-    if (c == '/') c = '\\';
-  return converted;
-}
-
-// Waits up to ms for the handle (or just the time, for none) while serving
-// messages sent to this thread: Wine's desktop sends activation messages here
-// when the monitor's windows close.
-bool WaitServingMessages(HANDLE handle, DWORD ms) {
-  const ULONGLONG end = GetTickCount64() + ms;
-  for (;;) {
-    const ULONGLONG now = GetTickCount64();
-    const DWORD left = now >= end ? 0 : static_cast<DWORD>(end - now);
-    const DWORD result = MsgWaitForMultipleObjects(handle ? 1 : 0, handle ? &handle : nullptr, FALSE, left, QS_ALLINPUT);
-    if (handle && result == WAIT_OBJECT_0) return true;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    if (result == WAIT_TIMEOUT || result == WAIT_FAILED) return false;
-  }
-}
 
 bool PollUntil(const std::function<bool()>& condition, DWORD deadlineMs = DEADLINE_MS) {
   const ULONGLONG end = GetTickCount64() + deadlineMs;
@@ -148,45 +125,6 @@ struct Receiver {
   }
 };
 
-// Pixels of a screen area, 0xRRGGBB, top row first, read back from Wine's
-// drawn desktop: reading the screen sends the monitor nothing.
-struct Screenshot {
-  LONG width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t At(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)] & 0xFFFFFF; }
-};
-
-Screenshot Shoot(const RECT& area) {
-  Screenshot shot;
-  shot.width = area.right - area.left;
-  shot.height = area.bottom - area.top;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = -shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (memory && bitmap) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY)) {
-      GdiFlush();
-      const uint32_t* first = static_cast<const uint32_t*>(bits);
-      shot.pixels.assign(first, first + shot.width * shot.height);
-    }
-    SelectObject(memory, old);
-  }
-  if (bitmap) DeleteObject(bitmap);
-  if (memory) DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  if (shot.pixels.empty()) shot.width = shot.height = 0;
-  return shot;
-}
-
 constexpr uint32_t WHITE = 0xFFFFFF;
 constexpr uint32_t GPS_BLUE = 0x005ADC;      // as the legend shows GPS
 constexpr uint32_t GLONASS_RED = 0xDC2828;   // and GLONASS
@@ -267,7 +205,7 @@ TEST_F(monitor_gui_test, plot_puts_the_zenith_at_the_centre_the_east_horizon_at_
   const LONG cx = width / 2, cy = height / 2;
   const LONG radius = std::min(width, height) / 2 - SKY_PLOT_MARGIN;
   ASSERT_TRUE(PollUntil([&] {
-    shot = Shoot(area);
+    shot = ScreenShot(area);
     return shot.width == width && shot.At(cx, cy) == GPS_BLUE;
   })) << "the centre shows " << std::hex << (shot.width ? shot.At(cx, cy) : 0) << ", not GPS 10 filled in blue";
   // GLONASS 6 on the east rim, hollow: its ring is red, its inside is not
@@ -414,25 +352,6 @@ TEST_F(monitor_gui_test, closing_the_window_while_looking_for_a_receiver_ends_th
   EXPECT_LT(closed, 2000);
 }
 
-// Without a window manager Wine waits for each top-level window it hides; in
-// its own drawn desktop it does not, and screenshots show what a user sees.
-bool UseWineDesktop() {
-  HKEY explorer = nullptr, desktops = nullptr;
-  const char name[] = "orvogps-monitor-test";
-  const char size[] = "1024x768";
-  const bool ok =
-      RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &explorer, nullptr) == ERROR_SUCCESS &&
-      RegCreateKeyExA(explorer, "Desktops", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &desktops, nullptr) ==
-          ERROR_SUCCESS &&
-      RegSetValueExA(explorer, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name) ==
-          ERROR_SUCCESS &&
-      RegSetValueExA(desktops, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(size), sizeof size) == ERROR_SUCCESS;
-  if (desktops) RegCloseKey(desktops);
-  if (explorer) RegCloseKey(explorer);
-  return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -445,7 +364,7 @@ int main(int argc, char** argv) {
   monitorPath = argv[1];
   decoderPath = argv[2];
   capturesPath = WindowsPath(argv[3]);
-  if (!UseWineDesktop()) {
+  if (!UseWineDesktop("orvogps-monitor-test")) {
     std::fprintf(stderr, "cannot select Wine's desktop in the registry\n");
     return 2;
   }
