@@ -349,7 +349,9 @@ TEST_F(monitor_gui_test, closing_the_window_while_looking_for_a_receiver_ends_th
   const long closed = Close();
   ASSERT_GE(closed, 0) << "the monitor did not end";
   std::printf("closed while searching: the process ended %ld ms after WM_CLOSE\n", closed);
-  EXPECT_LT(closed, 2000);
+  // It ends within about 100 ms (the search looks at its stop request every
+  // 100 ms); a monitor that waited for the search would take its 60 s.
+  EXPECT_LT(closed, 3000);
 }
 
 }  // namespace
