@@ -21,6 +21,7 @@ bool SetFarBaud(HANDLE cable, uint32_t baud) {
 
 void Talk(FarReceiver* r) {
   while (!r->stop.load()) {
+    r->cycles.fetch_add(1);
     if (!r->quiet.load()) {
       std::string burst;
       const uint32_t first = r->nextNumber.load();
@@ -59,6 +60,7 @@ bool FarReceiverStart(FarReceiver* r, int pair, uint32_t baud, uint32_t cycleMs,
   r->nextNumber = first;
   r->stop = false;
   r->quiet = false;
+  r->cycles = 0;
   HANDLE cable = FarOpen(pair);
   if (cable == INVALID_HANDLE_VALUE || !SetFarBaud(cable, baud)) return false;
   r->cable = cable;
@@ -70,6 +72,19 @@ void FarReceiverStop(FarReceiver* r) {
   r->stop = true;
   if (r->thread.joinable()) r->thread.join();
   CloseHandle(r->cable.load());
+}
+
+bool FarReceiverQuiet(FarReceiver* r, DWORD deadlineMs) {
+  r->quiet = true;
+  // The cycle under way may have looked at quiet before it was set; the one
+  // after it begins quiet and ends before the next begins.
+  const uint32_t seen = r->cycles.load();
+  const ULONGLONG end = GetTickCount64() + deadlineMs;
+  while (r->cycles.load() - seen < 2) {
+    if (GetTickCount64() >= end) return false;
+    Sleep(1);
+  }
+  return true;
 }
 
 bool FarReceiverSetBaud(FarReceiver* r, uint32_t baud) {

@@ -24,6 +24,7 @@ struct FarReceiver {
   std::atomic<uint32_t> nextNumber;  // the number the next sentence gets
   std::atomic<bool> stop;
   std::atomic<bool> quiet;           // write nothing while set
+  std::atomic<uint32_t> cycles;      // cycles begun, quiet or not
   std::thread thread;
 };
 
@@ -43,6 +44,9 @@ bool FarReceiverSetBaud(FarReceiver* r, uint32_t baud);
 // Opens the far end again (after a replug: the old one is dead) at the
 // current speed; false when it does not open.
 bool FarReceiverReopen(FarReceiver* r);
+// Stops the receiver talking and waits until a whole cycle has passed
+// quiet, so that no burst is on its way; false after the deadline.
+bool FarReceiverQuiet(FarReceiver* r, DWORD deadlineMs);
 
 // What a callback recorded: the numbers of the GGAs delivered, in order.
 void DeliveredReset();
