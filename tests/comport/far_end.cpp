@@ -51,6 +51,16 @@ DWORD FarRead(HANDLE cable, void* data, DWORD length, DWORD deadlineMs) {
   return total;
 }
 
+bool NearPurge(int pair) {
+  char path[16];
+  snprintf(path, sizeof path, "\\\\.\\COM%d", pair);
+  HANDLE nearEnd = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (nearEnd == INVALID_HANDLE_VALUE) return false;
+  const bool purged = PurgeComm(nearEnd, PURGE_RXCLEAR) != 0;
+  CloseHandle(nearEnd);
+  return purged;
+}
+
 void FarDrain(HANDLE cable) {
   unsigned char scratch[4096];
   DWORD got = 0;

@@ -23,6 +23,9 @@ bool FarWrite(HANDLE cable, const void* data, DWORD length);
 DWORD FarRead(HANDLE cable, void* data, DWORD length, DWORD deadlineMs);
 // Discards whatever waits at the cable end.
 void FarDrain(HANDLE cable);
+// Discards what waits unread at pair k's near end (written while nothing had
+// it open); false when the near end does not open.
+bool NearPurge(int pair);
 
 // Polls condition every millisecond until it holds or deadlineMs has passed.
 bool WaitUntil(bool (*condition)(), DWORD deadlineMs);

@@ -50,7 +50,7 @@ TEST(receiver_speed_test, each_speed_is_found_and_every_sentence_after_it_delive
     const ULONGLONG found = GetTickCount64() - opened;
     // A few cycles more, then the last number written must arrive.
     Sleep(1000);  // the receiver talks meanwhile; not a synchronisation
-    sim.quiet = true;
+    ASSERT_TRUE(FarReceiverQuiet(&sim, 5000)) << baud;  // no burst on its way any more
     const uint32_t last = sim.nextNumber.load() - 1;
     EXPECT_TRUE(WaitDelivered(last, 10000)) << baud;
     EXPECT_EQ(0, OrvoGPSClose(context));
@@ -88,7 +88,10 @@ TEST(receiver_speed_test, an_explicit_wrong_speed_delivers_nothing_and_says_so) 
 TEST(receiver_speed_test, an_explicit_right_speed_delivers_at_once) {
   FarReceiver sim;
   ASSERT_TRUE(FarReceiverStart(&sim, kPair, 115200));
-  sim.quiet = true;
+  // Silent, and nothing of its own or of the tests before waiting in the
+  // cable: the first sentence delivered is the first written after the open.
+  ASSERT_TRUE(FarReceiverQuiet(&sim, 5000));
+  ASSERT_TRUE(NearPurge(kPair));
   DeliveredReset();
   GpsContext* context = nullptr;
   const GpsOpenOptions right = {115200, 0};
@@ -168,7 +171,9 @@ TEST(receiver_speed_test, null_options_open_as_OrvoGPSOpen_does) {
 TEST(receiver_speed_test, an_open_without_options_ends_the_link_of_one_with_options_first) {
   FarReceiver sim;
   ASSERT_TRUE(FarReceiverStart(&sim, kPair, 4800));
-  sim.quiet = true;  // a silent port: the link keeps searching
+  // A silent port, nothing waiting in the cable: the link keeps searching.
+  ASSERT_TRUE(FarReceiverQuiet(&sim, 5000));
+  ASSERT_TRUE(NearPurge(kPair));
   GpsContext* context = nullptr;
   const GpsOpenOptions find = {GPS_BAUD_AUTO, 1};
   ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &find, RecordNumber, &context));

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -125,16 +124,6 @@ void OpenAndLoseTheDevice(GpsContext** context, FarReceiver* sim) {
   (void)sim;
 }
 
-bool DiscardWaitingAtNearEnd(int pair) {
-  char path[16];
-  snprintf(path, sizeof path, "\\\\.\\COM%d", pair);
-  HANDLE nearEnd = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (nearEnd == INVALID_HANDLE_VALUE) return false;
-  const bool purged = PurgeComm(nearEnd, PURGE_RXCLEAR) != 0;
-  CloseHandle(nearEnd);
-  return purged;
-}
-
 void PutTheCableBack(FarReceiver* sim) {
   ASSERT_TRUE(CableRequest("replug"));
   ASSERT_TRUE(FarReceiverReopen(sim));
@@ -160,7 +149,7 @@ TEST(reconnect_test, close_while_searching_receiving_or_waiting_for_the_device_l
   // into the cable while the port was closed, which waits at the near end,
   // is thrown away.
   ASSERT_TRUE(FarReceiverQuiet(&sim, 5000));
-  ASSERT_TRUE(DiscardWaitingAtNearEnd(kPair));
+  ASSERT_TRUE(NearPurge(kPair));
   ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context));
   Sleep(300);  // into the search; not a synchronisation
   GpsLink link = {};
