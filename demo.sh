@@ -130,48 +130,38 @@ if [ "$headless" = 0 ]; then
 fi
 
 if [ "$monitor" = 1 ]; then
-  started=$(date +%s.%N)
+  program=monitor desktop=orvogps-monitor size=1000x720 shown_what="sky and fix"
+  program_args=(--port auto --baud auto --start)
   echo "==== the monitor is starting under Xvfb ($DISPLAY), port and speed on Auto"
-  LD_PRELOAD="$ORVO_SHIM" wine explorer /desktop=orvogps-monitor,1000x720 "$demo_exe" --port auto --baud auto --start &
-  demo_pid=$!
-  probe() { wine "$probe_exe" --desktop orvogps-monitor "$@"; }
+else
+  program=demo desktop=orvogps size=420x400 shown_what="first fix"
+  program_args=()
+  echo "==== the demo is starting under Xvfb ($DISPLAY)"
+fi
+started=$(date +%s.%N)
+LD_PRELOAD="$ORVO_SHIM" wine explorer "/desktop=$desktop,$size" "$demo_exe" "${program_args[@]}" &
+demo_pid=$!
+probe() { wine "$probe_exe" --desktop "$desktop" "$@"; }
+if [ "$monitor" = 1 ]; then
   probe wait-link receiving 60
   probe wait-fix 60
   # Two more epochs: the first may still be a partial sky.
   sleep 2
-  shown=$(date +%s.%N)
-  mkdir -p "$(dirname "$shot")"
-  import -display "$DISPLAY" -window root -crop 1000x720+0+0 +repage png:- |
-    convert png:- -trim +repage "$shot"
-  awk -v a="$script_started" -v b="$started" -v c="$shown" \
-    'BEGIN { printf "==== sky and fix on screen %.1f s after demo.sh started (%.1f s after the monitor did)\n", c - a, c - b }'
-  echo "==== screenshot: $shot"
-  probe fields
-  probe quit
-  wait "$demo_pid" 2>/dev/null || true
-  demo_pid=""
-  echo "==== done"
-  exit 0
+else
+  probe start "$port"
+  probe wait-fix 60
 fi
-
-started=$(date +%s.%N)
-echo "==== the demo is starting under Xvfb ($DISPLAY)"
-LD_PRELOAD="$ORVO_SHIM" wine explorer /desktop=orvogps,420x400 "$demo_exe" &
-demo_pid=$!
-probe() { wine "$probe_exe" --desktop orvogps "$@"; }
-probe start "$port"
-probe wait-fix 60
 shown=$(date +%s.%N)
 mkdir -p "$(dirname "$shot")"
-# The demo sits at the top of an otherwise empty desktop: trimming the
-# desktop's colour leaves the window and the status strip under it.
-import -display "$DISPLAY" -window root -crop 420x400+0+0 +repage png:- |
+# The program sits at the top of an otherwise empty desktop: trimming the
+# desktop's colour leaves its window (and the demo's status strip under it).
+import -display "$DISPLAY" -window root -crop "$size+0+0" +repage png:- |
   convert png:- -trim +repage "$shot"
-awk -v a="$script_started" -v b="$started" -v c="$shown" \
-  'BEGIN { printf "==== first fix on screen %.1f s after demo.sh started (%.1f s after the demo did)\n", c - a, c - b }'
+awk -v a="$script_started" -v b="$started" -v c="$shown" -v what="$shown_what" -v p="$program" \
+  'BEGIN { printf "==== %s on screen %.1f s after demo.sh started (%.1f s after the %s did)\n", what, c - a, c - b, p }'
 echo "==== screenshot: $shot"
 probe fields
-probe stop
+[ "$monitor" = 1 ] || probe stop
 probe quit
 wait "$demo_pid" 2>/dev/null || true
 demo_pid=""
