@@ -26,9 +26,16 @@ void CountSentenceBytes(int32_t stored) {
   gGpsContext.stats.sentenceCounted = 0;
 }
 
+// The counts include the sentence when the application hears of it.
+void TellSentence(int32_t length, int32_t verdict) {
+  const GpsSentenceCallback callback = gGpsContext.sentenceCallback.load(std::memory_order_acquire);
+  if (callback != nullptr) callback(&gGpsContext, gGpsContext.sentence, length, verdict);
+}
+
 int32_t Abandon() {
   CountSentenceBytes(GPS_SENTENCE_SIZE);
   CountUp(gGpsContext.stats.tooLong);
+  TellSentence(GPS_SENTENCE_SIZE, GPS_SENTENCE_TOO_LONG);
   gGpsContext.position = 0;
   gGpsContext.state = FramerWaitStart;
   return GPS_SENTENCE_SIZE;
@@ -41,6 +48,7 @@ int32_t Abandon() {
 ORVO_NOINLINE int32_t Restart() {
   CountSentenceBytes(gGpsContext.position);
   CountUp(gGpsContext.stats.cutShort);
+  TellSentence(gGpsContext.position, GPS_SENTENCE_CUT_SHORT);
   gGpsContext.sentence[0] = SENTENCE_START;
   gGpsContext.position = 1;
   gGpsContext.state = FramerBody;
@@ -79,6 +87,8 @@ GpsContext* GpsContextInit(GpsCallback callback) {
     count->store(0, std::memory_order_relaxed);
   stats.sentenceCounted = 0;
   GpsNavigationReset(&gGpsContext.navigation);
+  gGpsContext.sentenceCallback.store(nullptr, std::memory_order_release);
+  gGpsContext.bytesCallback.store(nullptr, std::memory_order_release);
   gGpsContext.state = FramerWaitStart;
   gGpsContext.callback = callback;
   gGpsContext.active = 1;
@@ -105,6 +115,18 @@ int32_t GpsGetStats(const GpsContext* context, GpsStats* stats) {
   stats->tooShort = counts.tooShort.load(std::memory_order_relaxed);
   stats->tooLong = counts.tooLong.load(std::memory_order_relaxed);
   stats->cutShort = counts.cutShort.load(std::memory_order_relaxed);
+  return 0;
+}
+
+int32_t GpsSetSentenceCallback(GpsContext* context, GpsSentenceCallback callback) {
+  if (context == nullptr) return 1;
+  context->sentenceCallback.store(callback, std::memory_order_release);
+  return 0;
+}
+
+int32_t GpsSetBytesCallback(GpsContext* context, GpsBytesCallback callback) {
+  if (context == nullptr) return 1;
+  context->bytesCallback.store(callback, std::memory_order_release);
   return 0;
 }
 
@@ -157,11 +179,14 @@ int32_t FramerChecksum2(int32_t status, int32_t byte) {
   int32_t result = length;
   if (length < MIN_SENTENCE_LENGTH) {
     CountUp(gGpsContext.stats.tooShort);
+    TellSentence(length, GPS_SENTENCE_TOO_SHORT);
   } else if (NmeaChecksum(gGpsContext.sentence + 1, length - 4) ==
              HexPairToByte(gGpsContext.checksumChars)) {
+    TellSentence(length, GPS_SENTENCE_VERIFIED);
     result = GpsDispatchSentence(gGpsContext.sentence);
   } else {
     CountUp(gGpsContext.stats.checksumErrors);
+    TellSentence(length, GPS_SENTENCE_CHECKSUM_ERROR);
     result = 0;
   }
   gGpsContext.position = 0;

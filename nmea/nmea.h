@@ -169,6 +169,26 @@ struct GpsStatCounters {
   int32_t sentenceCounted;
 };
 
+// What the framer made of a sentence it leaves (GpsSentenceCallback).
+enum : int32_t {
+  GPS_SENTENCE_VERIFIED = 0,        // the checksum matched: decoded or not, it goes on to the state
+  GPS_SENTENCE_CHECKSUM_ERROR = 1,  // dropped: the checksum did not match
+  GPS_SENTENCE_TOO_SHORT = 2,       // dropped: fewer than 13 characters
+  GPS_SENTENCE_TOO_LONG = 3,        // abandoned: its first 512 characters
+  GPS_SENTENCE_CUT_SHORT = 4,       // dropped: a '$' came before it was whole; the part received
+};
+
+// Called on the feeding thread for every sentence the framer leaves, with its
+// characters as received from its '$' on (verified: through the second
+// checksum digit, without the line end; not NUL-terminated) and the verdict.
+// A verified sentence comes here before the navigation state, the epoch
+// callback and the GpsCallback see it.  text is valid only during the call.
+typedef void (*GpsSentenceCallback)(GpsContext* context, const char* text, int32_t length, int32_t verdict);
+
+// Called by GpsRxBytes with each block as the serial layer delivered it,
+// before any of it is framed.  bytes is valid only during the call.
+typedef void (*GpsBytesCallback)(GpsContext* context, const unsigned char* bytes, int32_t count);
+
 struct GpsContext {
   int32_t active;
   GpsCallback callback;
@@ -185,10 +205,12 @@ struct GpsContext {
   VtgRecord vtg;
   GpsStatCounters stats;
   GpsNavigation navigation;  // the fix and the sky: read them with GpsGetFix and GpsGetSky
+  std::atomic<GpsSentenceCallback> sentenceCallback;
+  std::atomic<GpsBytesCallback> bytesCallback;
 };
 
 // Clears the one context (its records, counts and navigation state, the
-// epoch callback too), stores the callback and makes it active.  Returns the
+// epoch, sentence and bytes callbacks too), stores the callback and makes it active.  Returns the
 // context's address, the same every time.
 GpsContext* GpsContextInit(GpsCallback callback);
 
@@ -199,5 +221,11 @@ int32_t GpsFeedByte(GpsContext* context, int32_t byte);
 // Copies the context's counts into stats; any thread may call it.  Returns 0,
 // or 1 when either argument is null.
 int32_t GpsGetStats(const GpsContext* context, GpsStats* stats);
+
+// Sets the sentence callback or the bytes callback, null for none; any
+// thread, at any time (a receiver's open clears them: set them after it).
+// Return 0, or 1 for a null context.
+int32_t GpsSetSentenceCallback(GpsContext* context, GpsSentenceCallback callback);
+int32_t GpsSetBytesCallback(GpsContext* context, GpsBytesCallback callback);
 
 #endif

@@ -9,6 +9,10 @@ int32_t OrvoGPSIsActive(const GpsContext* context) {
 
 void GpsRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
   GpsContext* context = static_cast<GpsContext*>(userData);
+  if (count > 0 && OrvoGPSIsActive(context) != 0) {
+    const GpsBytesCallback tap = context->bytesCallback.load(std::memory_order_acquire);
+    if (tap != nullptr) tap(context, bytes, count);
+  }
   for (int32_t i = 0; i < count; ++i) GpsFeedByte(context, bytes[i]);
   GpsCountFramingBytes(context);
 }

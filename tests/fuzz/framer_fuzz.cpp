@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "nmea/nmea.h"
 
@@ -93,12 +94,31 @@ void CheckingEpochCallback(GpsContext* context, const GpsFix* fix, const GpsSky*
   CheckSky(*sky);
 }
 
+// The input and the index of the byte being fed, for the sentence callback.
+const uint8_t* gInput;
+size_t gAt;
+
+// A sentence is told as the bytes it came as: those that ended with the byte
+// being fed, or for one cut short, those before it (its '$' starts the next).
+void CheckingSentenceCallback(GpsContext* context, const char* text, int32_t length, int32_t verdict) {
+  if (context == nullptr || text == nullptr || verdict < GPS_SENTENCE_VERIFIED || verdict > GPS_SENTENCE_CUT_SHORT)
+    std::abort();
+  if (length < 1 || length > GPS_SENTENCE_SIZE || text[0] != '$') std::abort();
+  if (verdict == GPS_SENTENCE_VERIFIED && (length < 13 || length > GPS_SENTENCE_SIZE - 1 || !WellFramed(text)))
+    std::abort();
+  const size_t end = verdict == GPS_SENTENCE_CUT_SHORT ? gAt : gAt + 1;
+  if (end < static_cast<size_t>(length) || std::memcmp(gInput + end - length, text, length) != 0) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   GpsContext* context = GpsContextInit(CheckingCallback);
   if (GpsSetEpochCallback(context, CheckingEpochCallback) != 0) std::abort();
+  if (GpsSetSentenceCallback(context, CheckingSentenceCallback) != 0) std::abort();
+  gInput = data;
   for (size_t i = 0; i < size; ++i) {
+    gAt = i;
     if (GpsFeedByte(context, data[i]) != 1) std::abort();
     if (context->position < 0 || context->position >= GPS_SENTENCE_SIZE) std::abort();
   }
