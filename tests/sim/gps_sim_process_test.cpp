@@ -144,8 +144,17 @@ TEST(gps_sim_process_test, pacing_never_exceeds_the_line_rate_through_a_pty) {
     const double allowed = sim.arrivals.front().bytes + bytesPerNs * (a.monotonicNs - first) + slack;
     ASSERT_LE(total, allowed) << "at " << (a.monotonicNs - first) / 1e6 << " ms";
   }
-  const double seconds = (sim.arrivals.back().monotonicNs - first) / 1e9;
-  EXPECT_GT(total / seconds, 480 * 0.85) << "a busy line should run near its rate";
+  // The busiest second runs near the rate: a loaded machine may starve the
+  // simulator for a while, but not for all of three seconds.
+  size_t busiest = 0;
+  size_t inWindow = 0;
+  for (size_t from = 0, to = 0; to < sim.arrivals.size(); ++to) {
+    inWindow += sim.arrivals[to].bytes;
+    while (sim.arrivals[to].monotonicNs - sim.arrivals[from].monotonicNs > 1000000000LL)
+      inWindow -= sim.arrivals[from++].bytes;
+    busiest = std::max(busiest, inWindow);
+  }
+  EXPECT_GT(busiest, 480 * 0.85) << "a busy line should run near its rate";
 }
 
 TEST(gps_sim_process_test, silence_after_stops_output_but_keeps_the_device_open) {
@@ -250,12 +259,17 @@ TEST(gps_sim_process_test, timestamp_lines_keep_three_fields_for_any_replayed_li
 }
 
 TEST(gps_sim_process_test, bad_checksum_rate_holds_for_the_whole_program) {
-  const Finished f = RunSim({"--baud", "230400", "--cycle-ms", "0", "--duration", "1.5",
-                             "--bad-checksum-rate", "0.2", "--seed", "1", "--quiet", "-"},
-                            5);
-  ASSERT_EQ(f.exitStatus, 0) << f.err;
-  const double sent = static_cast<double>(Count(f.out, "$"));
-  ASSERT_GT(sent, 500);
-  const double passed = static_cast<double>(DecodeStream(f.out).size());
-  EXPECT_NEAR(passed / sent, 0.8, 0.05);
+  // A whole capture once, so that the count of sentences does not depend on
+  // how fast a loaded machine runs the simulator; what decodes with faults
+  // against what decodes without them.
+  auto decoded = [](const char* rate) {
+    const Finished f = RunSim({"--replay", kCorpus + "ublox-neo-m9n-nmea.log", "--loops", "1", "--cycle-ms", "0",
+                               "--baud", "921600", "--bad-checksum-rate", rate, "--seed", "1", "--quiet", "-"},
+                              20);
+    EXPECT_EQ(f.exitStatus, 0) << f.err;
+    return static_cast<double>(DecodeStream(f.out).size());
+  };
+  const double whole = decoded("0");
+  ASSERT_GT(whole, 500);
+  EXPECT_NEAR(decoded("0.2") / whole, 0.8, 0.05);
 }
