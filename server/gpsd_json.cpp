@@ -4,32 +4,13 @@
 
 namespace {
 
-// value in decimal, zero-filled to width digits.
-void AppendPadded(std::string* out, int64_t value, int width) {
-  char text[JSON_NUMBER_SIZE];
-  const size_t length = JsonFormatInt(text, value);
-  for (size_t i = length; i < static_cast<size_t>(width); ++i) out->push_back('0');
-  out->append(text, length);
-}
-
 // "2022-07-31T12:02:13.000Z", quotes included.
-void AppendIsoTime(std::string* out, int64_t year, int64_t month, int64_t day, int64_t hours, int64_t minutes,
-                   int64_t seconds, int64_t milliseconds) {
+void AppendIsoTime(std::string* out, int32_t year, int32_t month, int32_t day, int32_t hours, int32_t minutes,
+                   int32_t seconds, int32_t milliseconds) {
+  char text[JSON_TIME_SIZE];
   out->push_back('"');
-  AppendPadded(out, year, 4);
-  out->push_back('-');
-  AppendPadded(out, month, 2);
-  out->push_back('-');
-  AppendPadded(out, day, 2);
-  out->push_back('T');
-  AppendPadded(out, hours, 2);
-  out->push_back(':');
-  AppendPadded(out, minutes, 2);
-  out->push_back(':');
-  AppendPadded(out, seconds, 2);
-  out->push_back('.');
-  AppendPadded(out, milliseconds, 3);
-  out->append("Z\"");
+  out->append(text, JsonFormatIsoTime(text, year, month, day, hours, minutes, seconds, milliseconds));
+  out->push_back('"');
 }
 
 void AppendUnixTime(std::string* out, int64_t unixMs) {
@@ -45,7 +26,9 @@ void AppendUnixTime(std::string* out, int64_t unixMs) {
   const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
   const int64_t month = mp < 10 ? mp + 3 : mp - 9;
   const int64_t year = yearOfEra + era * 400 + (month <= 2);
-  AppendIsoTime(out, year, month, day, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+  AppendIsoTime(out, static_cast<int32_t>(year), static_cast<int32_t>(month), static_cast<int32_t>(day),
+                static_cast<int32_t>(ms / 3600000), static_cast<int32_t>(ms / 60000 % 60),
+                static_cast<int32_t>(ms / 1000 % 60), static_cast<int32_t>(ms % 1000));
 }
 
 bool Known(int32_t value) { return value != GPS_UNKNOWN; }

@@ -25,6 +25,35 @@ size_t JsonFormatInt(char* text, int64_t value) {
   return static_cast<size_t>(std::to_chars(text, text + JSON_NUMBER_SIZE, value).ptr - text);
 }
 
+namespace {
+
+// value in decimal, zero-filled to width digits.
+char* FormatPadded(char* at, int32_t value, int width) {
+  char digits[JSON_NUMBER_SIZE];
+  const size_t length = JsonFormatInt(digits, value);
+  for (size_t i = length; i < static_cast<size_t>(width); ++i) *at++ = '0';
+  std::memcpy(at, digits, length);
+  return at + length;
+}
+
+}  // namespace
+
+size_t JsonFormatIsoTime(char* text, int32_t year, int32_t month, int32_t day, int32_t hours, int32_t minutes,
+                         int32_t seconds, int32_t milliseconds) {
+  const struct {
+    int32_t value;
+    int width;
+    char after;
+  } parts[] = {{year, 4, '-'},    {month, 2, '-'},   {day, 2, 'T'},          {hours, 2, ':'},
+               {minutes, 2, ':'}, {seconds, 2, '.'}, {milliseconds, 3, 'Z'}};
+  char* at = text;
+  for (const auto& part : parts) {
+    at = FormatPadded(at, part.value, part.width);
+    *at++ = part.after;
+  }
+  return static_cast<size_t>(at - text);
+}
+
 void JsonAppendString(std::string* out, std::string_view text) {
   static const char HEX[] = "0123456789abcdef";
   out->push_back('"');

@@ -25,6 +25,14 @@ size_t JsonFormatTrimmed(char* text, double value, int decimals, bool wholeAlone
 
 size_t JsonFormatInt(char* text, int64_t value);
 
+// Room JsonFormatIsoTime needs, whatever the parts.
+constexpr size_t JSON_TIME_SIZE = 96;
+
+// A UTC time as ISO 8601 to the millisecond: "2022-07-31T12:02:13.000Z"
+// (no quotes), each part zero-filled to its width.
+size_t JsonFormatIsoTime(char* text, int32_t year, int32_t month, int32_t day, int32_t hours, int32_t minutes,
+                         int32_t seconds, int32_t milliseconds);
+
 // text as a JSON string, quotes included: '"' and '\' escaped, control
 // characters as \n, \r, \t or \u00XX, and bytes from 0x7F up as \u00XX, so
 // that whatever a client sent, the object stays valid UTF-8 JSON.
