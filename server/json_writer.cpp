@@ -11,6 +11,13 @@ size_t JsonFormatFixed(char* text, double value, int decimals) {
   // decimals no rounding could pick another.  The general conversion is
   // several times slower.
   if (std::fabs(value) < 1e6 && decimals <= 9) {
+    // Whole numbers (elevations, azimuths, SNRs) need no conversion at all.
+    if (value == std::trunc(value) && !std::signbit(value)) {
+      char* end = std::to_chars(text, text + JSON_NUMBER_SIZE, static_cast<int32_t>(value)).ptr;
+      if (decimals > 0) *end++ = '.';
+      for (int i = 0; i < decimals; ++i) *end++ = '0';
+      return static_cast<size_t>(end - text);
+    }
     const std::to_chars_result shortest =
         std::to_chars(text, text + JSON_NUMBER_SIZE, value, std::chars_format::fixed);
     const char* point = static_cast<const char*>(std::memchr(text, '.', static_cast<size_t>(shortest.ptr - text)));

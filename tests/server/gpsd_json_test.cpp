@@ -18,7 +18,7 @@ namespace {
 TEST(json_writer_test, fixed_numbers_are_printfs_digits) {
   const double values[] = {0.0,     -0.0,     0.125,     0.375,     2.5,       1147.2,   -31.442,   59.950103333,
                            -93.750571901, 0.076137, 1e-9,   123456789.123456789, 0.0005, 0.0015, 99.995, -0.00049,
-                           1e15,    4.35e-7};
+                           1e15,    4.35e-7, 85.0, 359.0, 999999.0, -12.0};
   for (const double value : values) {
     for (int decimals = 0; decimals <= 9; ++decimals) {
       char expected[64];
