@@ -11,8 +11,8 @@ if [ $# -ne 2 ]; then
   echo "usage: $0 <native-build-dir> <windows-build-dir>" >&2
   exit 2
 fi
-native=$1/tools/nmea-decode
-windows=$2/tools/nmea-decode.exe
+native=$(cd "$1" && pwd)/tools/nmea-decode
+windows=$(cd "$2" && pwd)/tools/nmea-decode.exe
 repo=$(cd "$(dirname "$0")/.." && pwd)
 corpus=$repo/tests/data/captures
 for tool in "$native" "$windows"; do
