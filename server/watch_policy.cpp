@@ -16,25 +16,25 @@ bool ReadBool(const JsonField& f, bool* value) {
 
 // A number 0-2; true and false read as 0, as gpsd reads them (QGIS sends
 // "raw":true).
-bool ReadRaw(const JsonField& f, int* value) {
+bool ReadRaw(const JsonField& f, int32_t* value) {
   if (f.type == JsonField::BOOL) *value = 0;
   else if (f.type == JsonField::NUMBER && f.number >= 0 && f.number <= 2 && f.number == static_cast<int>(f.number))
-    *value = static_cast<int>(f.number);
+    *value = static_cast<int32_t>(f.number);
   else return false;
   return true;
 }
 
-bool Watches(const WatchPolicy& policy, std::string_view path) {
+bool Watches(const GpsdWatch& policy, std::string_view path) {
   return policy.enable && (policy.device.empty() || policy.device == path);
 }
 
 }  // namespace
 
-std::string ApplyWatch(std::string_view object, WatchPolicy* policy) {
+std::string ApplyWatch(std::string_view object, GpsdWatch* policy) {
   std::vector<JsonField> fields;
   std::string error;
   if (!ReadJsonFields(object, &fields, &error)) return error;
-  WatchPolicy next = *policy;
+  GpsdWatch next = *policy;
   next.enable = true;
   next.scaled = next.timing = next.split24 = next.pps = false;
   next.device.clear();
@@ -59,8 +59,8 @@ std::string ApplyWatch(std::string_view object, WatchPolicy* policy) {
   return {};
 }
 
-bool WatchesJson(const WatchPolicy& policy, std::string_view path) { return Watches(policy, path) && policy.json; }
+bool WatchesJson(const GpsdWatch& policy, std::string_view path) { return Watches(policy, path) && policy.json; }
 
-bool WatchesNmea(const WatchPolicy& policy, std::string_view path) {
+bool WatchesNmea(const GpsdWatch& policy, std::string_view path) {
   return Watches(policy, path) && (policy.nmea || policy.raw > 0);
 }

@@ -1,6 +1,7 @@
-// What a client of the gpsd port asked to be sent, and how each ?WATCH
-// changes it.  A field a ?WATCH={...} leaves out keeps its earlier value or
-// takes its default, as gpsd's clients rely on:
+// How each ?WATCH changes what a client of the gpsd port asked to be sent
+// (GpsdWatch: all false and "" on connect).  A field a ?WATCH={...} leaves
+// out keeps its earlier value or takes its default, as gpsd's clients rely
+// on:
 //   enable                   true
 //   json, nmea, raw          the earlier value
 //   scaled, timing, split24,
@@ -12,25 +13,15 @@
 #include <string>
 #include <string_view>
 
-struct WatchPolicy {
-  bool enable = false;
-  bool json = false;
-  bool nmea = false;
-  int raw = 0;
-  bool scaled = false;
-  bool timing = false;
-  bool split24 = false;
-  bool pps = false;
-  std::string device;  // only this device's data; "" for every device
-};
+#include "server/gpsd_json.h"
 
 // Applies the object of a ?WATCH={...} to policy.  Returns "" or, for an
 // object that does not read, what is wrong (policy is then left as it was).
-std::string ApplyWatch(std::string_view object, WatchPolicy* policy);
+std::string ApplyWatch(std::string_view object, GpsdWatch* policy);
 
 // Whether a watcher with policy is sent the JSON objects, or the sentences
 // as received, of the device at path.
-bool WatchesJson(const WatchPolicy& policy, std::string_view path);
-bool WatchesNmea(const WatchPolicy& policy, std::string_view path);
+bool WatchesJson(const GpsdWatch& policy, std::string_view path);
+bool WatchesNmea(const GpsdWatch& policy, std::string_view path);
 
 #endif

@@ -2,17 +2,20 @@
 // byte of the named files (standard input when none is named) goes through
 // one context's framer; each decoded sentence is printed as one JSON line,
 // or with --state each verified sentence followed by the navigation state's
-// objects it changed; with --stats the framer's counts follow on standard
-// error.
+// objects it changed, or with --gpsd the TPV and SKY objects the server sends
+// a client watching with json, once per epoch; with --stats the framer's
+// counts follow on standard error.
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "nmea/nmea.h"
 #include "nmea/receiver.h"
+#include "server/gpsd_json.h"
 #include "state_json.h"
 
 #ifdef _WIN32
@@ -260,6 +263,34 @@ bool FeedStreamShowingState(GpsContext* context, std::FILE* in) {
   return std::ferror(in) == 0;
 }
 
+// gpsd's objects as the server writes them, for the file being fed.
+struct GpsdShown {
+  std::string lines;
+  const char* device;
+};
+
+GpsdShown gGpsd;
+
+// Written out in blocks, as a socket would take them.
+void FlushGpsd() {
+  std::fwrite(gGpsd.lines.data(), 1, gGpsd.lines.size(), stdout);
+  gGpsd.lines.clear();
+}
+
+void PrintEpoch(GpsContext*, const GpsFix* fix, const GpsSky* sky) {
+  GpsdAppendTpv(&gGpsd.lines, gGpsd.device, *fix);
+  GpsdAppendSky(&gGpsd.lines, gGpsd.device, *fix, *sky);
+  if (gGpsd.lines.size() >= sizeof gReadBuffer) FlushGpsd();
+}
+
+// Feeds the stream in blocks; the epoch callback prints each epoch's TPV and
+// SKY.  False when reading failed.
+bool FeedStreamShowingEpochs(GpsContext* context, std::FILE* in) {
+  const bool read = FeedStream(context, in);
+  FlushGpsd();
+  return read;
+}
+
 // The counts as one JSON object on one line of standard error.
 void PrintStats(const GpsContext* context) {
   GpsStats stats = {};
@@ -274,12 +305,15 @@ void PrintStats(const GpsContext* context) {
 }
 
 const char USAGE[] =
-    "usage: nmea-decode [--state] [--stats] [FILE]...\n"
+    "usage: nmea-decode [--state | --gpsd] [--stats] [FILE]...\n"
     "Feeds the NMEA 0183 bytes of each FILE in order (standard input when none\n"
     "is given) through the OrvoGPS framer and prints each decoded sentence as\n"
     "one JSON object per line. Exit status 2 when a file could not be read.\n"
     "  --state  instead print each verified sentence, then the navigation\n"
     "           state's TPV (fix) and SKY objects that it changed, one a line\n"
+    "  --gpsd   instead print, once per epoch, the TPV and SKY objects that\n"
+    "           orvogps-server sends a client watching with json (gpsd's\n"
+    "           protocol, CR LF line ends), the file's name as the device\n"
     "  --stats  then print the framer's counts (bytes, sentences, ignored,\n"
     "           checksumErrors, tooShort, tooLong, cutShort) as one JSON\n"
     "           object on standard error\n";
@@ -296,12 +330,14 @@ bool UseBinaryStreams() { return true; }
 }  // namespace
 
 bool IsOption(const char* argument) {
-  return std::strcmp(argument, "--stats") == 0 || std::strcmp(argument, "--state") == 0;
+  return std::strcmp(argument, "--stats") == 0 || std::strcmp(argument, "--state") == 0 ||
+         std::strcmp(argument, "--gpsd") == 0;
 }
 
 int main(int argc, char** argv) {
   bool stats = false;
   bool state = false;
+  bool gpsd = false;
   int files = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
@@ -310,15 +346,25 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[i], "--stats") == 0) stats = true;
     else if (std::strcmp(argv[i], "--state") == 0) state = true;
+    else if (std::strcmp(argv[i], "--gpsd") == 0) gpsd = true;
     else ++files;
+  }
+  if (state && gpsd) {
+    std::fputs(USAGE, stderr);
+    return 2;
   }
   if (!UseBinaryStreams()) {
     std::fprintf(stderr, "nmea-decode: cannot switch the standard streams to binary: %s\n", std::strerror(errno));
     return 2;
   }
-  GpsContext* context = GpsContextInit(state ? nullptr : PrintRecord);
+  GpsContext* context = GpsContextInit(state || gpsd ? nullptr : PrintRecord);
   ShowState(context, false);
   bool (*feed)(GpsContext*, std::FILE*) = state ? FeedStreamShowingState : FeedStream;
+  if (gpsd) {
+    (void)GpsSetEpochCallback(context, PrintEpoch);  // fails only for a null context
+    feed = FeedStreamShowingEpochs;
+  }
+  gGpsd.device = "stdin";
   int status = 0;
   if (files == 0 && !feed(context, stdin)) {
     std::fprintf(stderr, "nmea-decode: standard input: %s\n", std::strerror(errno));
@@ -333,6 +379,7 @@ int main(int argc, char** argv) {
       status = 2;
       continue;
     }
+    gGpsd.device = argv[i];
     const bool read = feed(context, in);
     const int readErrno = errno;
     // Nothing was written to the file, so a failing close loses nothing.

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The first byte sets the chunk size, 1 to 256 bytes.
   const size_t chunk = static_cast<size_t>(data[0]) + 1;
   RequestParser parser;
-  WatchPolicy policy;
+  GpsdWatch policy = {};
   bool open = true;
   for (size_t at = 1; at < size; at += chunk) {
     std::vector<Request> requests;
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (r.kind == RequestKind::TOO_LONG && (fed || i + 1 != requests.size())) std::abort();
       if (r.kind == RequestKind::UNRECOGNIZED && (r.text.empty() || r.text[0] != '?')) std::abort();
       if (r.kind == RequestKind::WATCH && r.hasArgument) {
-        const WatchPolicy before = policy;
+        const GpsdWatch before = policy;
         const std::string error = ApplyWatch(r.text, &policy);
         if (!error.empty() && (policy.enable != before.enable || policy.json != before.json ||
                                policy.raw != before.raw || policy.device != before.device))

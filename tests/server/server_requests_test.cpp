@@ -92,7 +92,7 @@ TEST(request_parser_test, a_request_over_the_limit_ends_the_connection) {
   EXPECT_EQ(got[1], "POLL");
 }
 
-std::string Echo(const WatchPolicy& p) {
+std::string Echo(const GpsdWatch& p) {
   std::string s;
   for (bool b : {p.enable, p.json, p.nmea}) s += b ? '1' : '0';
   s += std::to_string(p.raw);
@@ -123,7 +123,7 @@ TEST(watch_policy_test, omitted_fields_keep_or_reset_as_gpsd_does) {
       {"[true]", "1010 0000", false},
       {R"({"timing":true , "nmea" : false })", "1000 0100", true},
   };
-  WatchPolicy policy;
+  GpsdWatch policy = {};
   for (const Step& s : steps) {
     const std::string error = ApplyWatch(s.object, &policy);
     std::string expected = s.expected;
@@ -134,7 +134,7 @@ TEST(watch_policy_test, omitted_fields_keep_or_reset_as_gpsd_does) {
 }
 
 TEST(watch_policy_test, what_a_watcher_is_sent) {
-  WatchPolicy p;
+  GpsdWatch p = {};
   EXPECT_FALSE(WatchesJson(p, "COM3") || WatchesNmea(p, "COM3"));
   ASSERT_EQ(ApplyWatch(R"({"json":true})", &p), "");
   EXPECT_TRUE(WatchesJson(p, "COM3"));
