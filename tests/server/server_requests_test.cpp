@@ -1,5 +1,6 @@
 // The server's portable logic: requests as gpsd's clients send them, the
-// watch rules, the queue from the reader thread and the send buffers.
+// watch rules, the replies, the queue from the reader thread, the send
+// buffers and the command line.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,8 +8,10 @@
 #include <vector>
 
 #include "server/feed_queue.h"
+#include "server/gpsd_session.h"
 #include "server/request_parser.h"
 #include "server/send_buffer.h"
+#include "server/server_options.h"
 #include "server/watch_policy.h"
 
 namespace {
@@ -240,6 +243,130 @@ TEST(feed_queue_test, nothing_lost_uncounted_between_threads) {
   reader.join();
   EXPECT_EQ(got.size() + q.Dropped(), static_cast<size_t>(COUNT));
   for (size_t i = 1; i < got.size(); ++i) ASSERT_LT(got[i - 1], got[i]);
+}
+
+}  // namespace
+
+namespace {
+
+// The "class" of each line of replies, in order; every line ends in CR LF.
+std::vector<std::string> Classes(const std::string& replies) {
+  std::vector<std::string> classes;
+  size_t at = 0;
+  while (at < replies.size()) {
+    const size_t end = replies.find("\r\n", at);
+    if (end == std::string::npos) return {"(line without CR LF)"};
+    const std::string line = replies.substr(at, end - at);
+    const size_t c = line.find("{\"class\":\"");
+    classes.push_back(c == 0 ? line.substr(10, line.find('"', 10) - 10) : "(no class first)");
+    at = end + 2;
+  }
+  return classes;
+}
+
+struct Conversation {
+  GpsdSession session;
+  GpsdDevice device = {"COM3", true, 1717891615000, 4800, 1.0};
+  GpsFix fix = {};
+  GpsSky sky = {};
+  bool hasDevice = true;
+  std::string Send(const std::string& chunk, bool* open = nullptr) {
+    const ServerView view = {"1.0", hasDevice ? &device : nullptr, &fix, &sky, 1717891616000};
+    std::string out;
+    const bool stays = session.Receive(chunk.data(), chunk.size(), view, &out);
+    if (open) *open = stays;
+    return out;
+  }
+};
+
+TEST(gpsd_session_test, replies_as_gpsd_gives_them) {
+  Conversation c;
+  EXPECT_EQ(c.Send("?WATCH={\"enable\":true,\"json\":true}\n"),
+            "{\"class\":\"DEVICES\",\"devices\":[{\"class\":\"DEVICE\",\"path\":\"COM3\",\"driver\":\"NMEA0183\","
+            "\"activated\":\"2024-06-09T00:06:55.000Z\",\"flags\":1,\"native\":0,\"bps\":4800,\"parity\":\"N\","
+            "\"stopbits\":1,\"cycle\":1.00}]}\r\n"
+            "{\"class\":\"WATCH\",\"enable\":true,\"json\":true,\"nmea\":false,\"raw\":0,\"scaled\":false,"
+            "\"timing\":false,\"split24\":false,\"pps\":false}\r\n");
+  EXPECT_EQ(c.Send("?VERSION;?FOO;\n"),
+            "{\"class\":\"VERSION\",\"release\":\"1.0\",\"rev\":\"1.0\",\"proto_major\":3,\"proto_minor\":14}\r\n"
+            "{\"class\":\"ERROR\",\"message\":\"Unrecognized request '?FOO;\\n'\"}\r\n");
+  // A bad WATCH is refused but still answered with the devices and the
+  // watch as it stays.
+  EXPECT_EQ(Classes(c.Send("?WATCH={\"nmea\":7};")), (std::vector<std::string>{"ERROR", "DEVICES", "WATCH"}));
+  EXPECT_TRUE(c.session.Watch().json);
+  EXPECT_FALSE(c.session.Watch().nmea);
+  EXPECT_EQ(Classes(c.Send("?POLL;?DEVICES;?DEVICE;")), (std::vector<std::string>{"POLL", "DEVICES", "DEVICE"}));
+  EXPECT_EQ(c.Send("$GPGGA,1*00\r\nhello\n"), "") << "lines without '?' get nothing";
+}
+
+TEST(gpsd_session_test, the_receiver_is_not_reconfigured_by_clients) {
+  Conversation c;
+  const struct {
+    const char* request;
+    const char* reply;  // the start of the one line expected
+  } cases[] = {
+      {R"(?DEVICE={"path":"COM3","bps":4800,"parity":"N","stopbits":1,"native":0,"cycle":1.0})",
+       R"({"class":"DEVICE","path":"COM3",)"},
+      {R"(?DEVICE={"bps":9600})", R"({"class":"ERROR","message":"The receiver's speed and mode)"},
+      {R"(?DEVICE={"native":1})", R"({"class":"ERROR","message":"The receiver's speed and mode)"},
+      {R"(?DEVICE={"cycle":0.2})", R"({"class":"ERROR","message":"The receiver's speed and mode)"},
+      {R"(?DEVICE={"path":"COM4"})", R"({"class":"ERROR","message":"No such device as COM4"})"},
+      {R"(?DEVICE={"path":)", R"({"class":"ERROR","message":"Invalid DEVICE: )"},
+  };
+  for (const auto& k : cases) {
+    const std::string reply = c.Send(std::string(k.request) + "\n");
+    EXPECT_EQ(reply.rfind(k.reply, 0), 0u) << k.request << " got " << reply;
+    EXPECT_EQ(Classes(reply).size(), 1u) << k.request;
+  }
+  c.hasDevice = false;
+  EXPECT_EQ(c.Send("?DEVICES;"), "{\"class\":\"DEVICES\",\"devices\":[]}\r\n");
+  EXPECT_EQ(c.Send("?POLL;"), "{\"class\":\"POLL\",\"time\":\"2024-06-09T00:06:56.000Z\",\"active\":0,\"tpv\":[],"
+                              "\"gst\":[],\"sky\":[]}\r\n");
+}
+
+TEST(gpsd_session_test, an_overlong_request_gets_an_error_then_the_disconnect) {
+  Conversation c;
+  bool open = true;
+  const std::string reply = c.Send("?VERSION;?WATCH={" + std::string(REQUEST_LIMIT, ' '), &open);
+  EXPECT_FALSE(open);
+  EXPECT_EQ(Classes(reply), (std::vector<std::string>{"VERSION", "ERROR"}));
+}
+
+struct OptionsCase {
+  std::vector<const char*> words;
+  const char* expected;  // ServerOptionsText, or the start of the error
+};
+
+TEST(server_options_test, command_lines) {
+  const OptionsCase cases[] = {
+      {{}, "--port auto --baud auto --listen 127.0.0.1:2947 --nmea-listen 127.0.0.1:10110 --max-clients 64"},
+      {{"--port", "com3", "--baud", "921600", "--listen", "0.0.0.0:3000", "--nmea-listen", "off", "--max-clients",
+        "2"},
+       "--port COM3 --baud 921600 --listen 0.0.0.0:3000 --nmea-listen off --max-clients 2"},
+      {{"--nmea-listen", "192.168.1.20:65535", "--install"},
+       "--port auto --baud auto --listen 127.0.0.1:2947 --nmea-listen 192.168.1.20:65535 --max-clients 64"},
+      {{"--port", "COM17"}, "bad value for --port: 'COM17'"},
+      {{"--baud", "4801"}, "bad value for --baud"},
+      {{"--listen", "127.0.0.1"}, "bad value for --listen"},
+      {{"--listen", "127.0.0.256:1"}, "bad value for --listen"},
+      {{"--listen", "127.0.1:2947"}, "bad value for --listen"},
+      {{"--listen", "1.2.3.4.5:2947"}, "bad value for --listen"},
+      {{"--listen", "127.0.0.1:0"}, "bad value for --listen"},
+      {{"--max-clients", "0"}, "bad value for --max-clients"},
+      {{"--max-clients"}, "bad value for --max-clients: ''"},
+      {{"--install", "--uninstall"}, "only one of --install, --uninstall"},
+      {{"-p"}, "unknown option -p"},
+  };
+  for (const OptionsCase& c : cases) {
+    ServerOptions options;
+    const std::string error = ParseServerOptions(static_cast<int>(c.words.size()), c.words.data(), &options);
+    const std::string got = error.empty() ? ServerOptionsText(options) : error;
+    EXPECT_EQ(got.rfind(c.expected, 0), 0u) << c.expected << " got " << got;
+  }
+  ServerOptions options;
+  const char* install[] = {"--install", "--port", "COM2"};
+  ASSERT_EQ(ParseServerOptions(3, install, &options), "");
+  EXPECT_EQ(options.action, ServerOptions::INSTALL);
 }
 
 }  // namespace
