@@ -16,6 +16,7 @@ namespace {
 // Room for a few seconds of a busy 10 Hz receiver per client; what a client
 // does not read beyond it is dropped, oldest first.
 constexpr size_t SEND_LIMIT = 256 * 1024;
+constexpr int SYSTEM_SEND_BUFFER = 64 * 1024;
 // Entries between the reader thread and the server's: several seconds of
 // sentences and epochs, should the server's thread be held up.
 constexpr size_t FEED_CAPACITY = 1024;
@@ -228,6 +229,10 @@ void SocketServer::Impl::Accept(SOCKET listener, bool gpsd) {
     }
     BOOL noDelay = TRUE;  // each line out at once: clients wait for every fix
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    // A fixed system buffer: the client's own buffer decides what a slow
+    // client loses, not a system one that may grow to megabytes.
+    int systemBuffer = SYSTEM_SEND_BUFFER;
+    setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&systemBuffer), sizeof systemBuffer);
     clients.push_back(std::make_unique<Client>());
     Client* c = clients.back().get();
     c->socket = s;
