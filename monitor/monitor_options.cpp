@@ -10,8 +10,9 @@ namespace {
 
 bool IsAuto(const char* word) { return std::strcmp(word, "auto") == 0 || std::strcmp(word, "Auto") == 0; }
 
-// "COM1" to "COM16" (either case), or auto.
-bool ParsePort(const char* word, int32_t* index) {
+}  // namespace
+
+bool ParsePortOption(const char* word, int32_t* index) {
   if (IsAuto(word)) {
     *index = -1;
     return true;
@@ -26,7 +27,7 @@ bool ParsePort(const char* word, int32_t* index) {
   return true;
 }
 
-bool ParseBaud(const char* word, uint32_t* baud) {
+bool ParseBaudOption(const char* word, uint32_t* baud) {
   if (IsAuto(word)) {
     *baud = GPS_BAUD_AUTO;
     return true;
@@ -43,8 +44,6 @@ bool ParseBaud(const char* word, uint32_t* baud) {
   return false;
 }
 
-}  // namespace
-
 int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* options, char* error, int size) {
   *options = {-1, GPS_BAUD_AUTO, 0};
   for (int i = 0; i < argc; ++i) {
@@ -52,9 +51,9 @@ int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* o
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (std::strcmp(word, "--start") == 0) {
       options->start = 1;
-    } else if (std::strcmp(word, "--port") == 0 && value && ParsePort(value, &options->portIndex)) {
+    } else if (std::strcmp(word, "--port") == 0 && value && ParsePortOption(value, &options->portIndex)) {
       ++i;
-    } else if (std::strcmp(word, "--baud") == 0 && value && ParseBaud(value, &options->baudRate)) {
+    } else if (std::strcmp(word, "--baud") == 0 && value && ParseBaudOption(value, &options->baudRate)) {
       ++i;
     } else {
       std::snprintf(error, size, "%s%s%s: use --port COM1..COM16|auto, --baud <speed>|auto, --start", word,

@@ -1,0 +1,411 @@
+#!/usr/bin/python3
+"""orvogps-server under Wine on a replayed capture, driven by real clients we
+did not write (gpspipe, python3-gps, cgps) and by sockets sending the exact
+strings OpenCPN and QGIS send.  The capture goes into the far end of pair 4
+(COM4) ten cycles a second; the server listens on ports picked free at run
+time.
+
+  server_clients_test.py <vnullmodem.sh> <state-dir> <orvogps-server.exe> <capture>
+"""
+import json
+import os
+import re
+import select
+import signal
+import socket
+import subprocess
+import sys
+import termios
+import threading
+import time
+
+VNM, STATE, SERVER, CAPTURE = sys.argv[1:5]
+PAIR = 4
+BAUD = 230400
+CYCLE_S = 0.1
+DEADLINE_S = 30  # the machine is shared: generous, never a pacing
+
+FAILURES = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        FAILURES.append(what)
+    return ok
+
+
+def env_of_state():
+    env = dict(os.environ)
+    with open(os.path.join(STATE, "env")) as f:
+        for line in f:
+            m = re.match(r"export (\w+)='?([^']*)'?$", line.strip())
+            if m:
+                env[m.group(1)] = m.group(2)
+    return env
+
+
+ENV = env_of_state()
+FAR = ENV["ORVO_FAR%d" % PAIR]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def nmea_valid(line):
+    """$...*HH with the right checksum."""
+    m = re.fullmatch(r"[$!]([^*]*)\*([0-9A-F]{2})", line)
+    if not m:
+        return False
+    total = 0
+    for ch in m.group(1).encode():
+        total ^= ch
+    return total == int(m.group(2), 16)
+
+
+def cycles(path):
+    """The capture's lines in cycles: a cycle starts at each GGA, RMC or GLL
+    whose time differs from the cycle's."""
+    groups, group, stamp = [], [], None
+    with open(path, "rb") as f:
+        for raw in f:
+            if raw.startswith(b"#") or not raw.strip():
+                continue
+            line = raw.rstrip(b"\r\n") + b"\r\n"
+            m = re.match(rb"\$..(GGA|RMC|GLL),(\d{6})", line)
+            if m and stamp is not None and m.group(2) != stamp:
+                groups.append(group)
+                group = []
+            if m:
+                stamp = m.group(2)
+            group.append(line)
+    groups.append(group)
+    return groups
+
+
+class Feeder(threading.Thread):
+    """Plays the receiver on the far end, reopening it after a replug."""
+
+    def __init__(self):
+        super().__init__(daemon=True)
+        self.groups = cycles(CAPTURE)
+        self.stop = threading.Event()
+
+    def open_far(self):
+        fd = os.open(FAR, os.O_WRONLY | os.O_NOCTTY)
+        attrs = termios.tcgetattr(fd)
+        attrs[0] = attrs[1] = attrs[3] = 0
+        attrs[2] = termios.CS8 | termios.CREAD | termios.CLOCAL
+        attrs[4] = attrs[5] = termios.B230400
+        termios.tcsetattr(fd, termios.TCSANOW, attrs)
+        return fd
+
+    def run(self):
+        fd, i = None, 0
+        while not self.stop.is_set():
+            try:
+                if fd is None:
+                    fd = self.open_far()
+                os.write(fd, b"".join(self.groups[i % len(self.groups)]))
+                i += 1
+            except OSError:
+                if fd is not None:
+                    os.close(fd)
+                fd = None  # unplugged: try again next cycle
+            self.stop.wait(CYCLE_S)
+
+
+class Client:
+    """A line-reading TCP client."""
+
+    def __init__(self, port, rcvbuf=None):
+        self.sock = socket.socket()
+        if rcvbuf:
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
+        self.sock.connect(("127.0.0.1", port))
+        self.buf = b""
+        self.closed = False
+
+    def send(self, data):
+        self.sock.sendall(data)
+
+    def line(self, timeout=DEADLINE_S):
+        """The next line with its CR LF, or None at the deadline or end."""
+        end = time.monotonic() + timeout
+        while b"\n" not in self.buf:
+            left = end - time.monotonic()
+            if left <= 0 or self.closed:
+                return None
+            ready, _, _ = select.select([self.sock], [], [], left)
+            if ready:
+                try:
+                    data = self.sock.recv(65536)
+                except ConnectionResetError:
+                    data = b""
+                if not data:
+                    self.closed = True
+                self.buf += data
+        line, self.buf = self.buf.split(b"\n", 1)
+        return line + b"\n"
+
+    def objects(self, wanted, timeout=DEADLINE_S):
+        """Reads until an object of class wanted; returns every object read."""
+        got = []
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            line = self.line(end - time.monotonic())
+            if line is None:
+                break
+            if line.startswith(b"{"):
+                got.append(json.loads(line))
+                if got[-1]["class"] == wanted:
+                    return got
+        return got
+
+    def ends(self, timeout=DEADLINE_S):
+        """True when the server closes the connection before the deadline."""
+        end = time.monotonic() + timeout
+        while not self.closed and time.monotonic() < end:
+            self.line(end - time.monotonic())
+        return self.closed
+
+    def close(self):
+        self.sock.close()
+
+
+def run_server(*args):
+    cmd = ["sh", VNM, "run", STATE, "--shim", "--", SERVER] + list(args)
+    return subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=ENV, text=True)
+
+
+def wine_pid(exe):
+    """Wine's process for exe, whose command line starts with its path."""
+    for pid in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                if f.read().split(b"\0")[0] == exe.encode():
+                    return int(pid)
+        except OSError:
+            pass
+    return None
+
+
+class Output(threading.Thread):
+    """Collects the server's output lines, for waiting on one."""
+
+    def __init__(self, proc):
+        super().__init__(daemon=True)
+        self.proc, self.lines, self.cond = proc, [], threading.Condition()
+
+    def run(self):
+        for line in self.proc.stdout:
+            with self.cond:
+                self.lines.append(line.rstrip("\n"))
+                self.cond.notify_all()
+
+    def wait_for(self, text, timeout=DEADLINE_S, after=0):
+        with self.cond:
+            return self.cond.wait_for(
+                lambda: any(text in l for l in self.lines[after:]), timeout)
+
+
+def gpspipe(port, flag):
+    out = subprocess.run(["gpspipe", flag, "-n", "12", "127.0.0.1:%d" % port], capture_output=True,
+                         text=True, timeout=DEADLINE_S)
+    return out.stdout.splitlines()
+
+
+def test_command_line(gpsd_port):
+    bad = run_server("--max-clients", "0")
+    out, _ = bad.communicate(timeout=60)
+    check(bad.returncode == 2 and "usage: orvogps-server" in out, "a bad option: usage line, exit 2")
+    busy = run_server("--port", "COM4", "--listen", "127.0.0.1:%d" % gpsd_port, "--nmea-listen", "off")
+    out, _ = busy.communicate(timeout=60)
+    check(busy.returncode == 1 and "is in use" in out, "the gpsd port in use: clear message, exit 1 (%r)" % out)
+
+
+def test_gpspipe(port):
+    lines = gpspipe(port, "-w")
+    print("\n".join("    " + l[:160] for l in lines))
+    classes = [json.loads(l)["class"] for l in lines]
+    check(classes[:3] == ["VERSION", "DEVICES", "WATCH"] and set(classes[3:]) <= {"TPV", "SKY"} and
+          len(classes) == 12, "gpspipe -w -n 12: VERSION, DEVICES, WATCH, then TPV and SKY")
+    tpv = [json.loads(l) for l in lines if '"class":"TPV"' in l]
+    check(bool(tpv) and tpv[0]["mode"] == 3 and "lat" in tpv[0] and tpv[0]["device"] == "COM4",
+          "gpspipe -w: a 3D fix on COM4")
+    lines = gpspipe(port, "-r")
+    print("\n".join("    " + l[:160] for l in lines))
+    check(len(lines) == 12 and all(nmea_valid(l) for l in lines[3:]),
+          "gpspipe -r -n 12: the three objects, then verified sentences")
+
+
+def test_python_gps(port):
+    code = ("import gps\n"
+            "s = gps.gps(host='127.0.0.1', port='%d', mode=gps.WATCH_ENABLE)\n"
+            "for r in s:\n"
+            "    if r['class'] == 'TPV':\n"
+            "        print(dict(r)); break\n" % port)
+    out = subprocess.run(["/usr/bin/python3", "-c", code], capture_output=True, text=True, timeout=DEADLINE_S)
+    print("    " + out.stdout.strip())
+    check("'lat':" in out.stdout and "'mode': 3" in out.stdout, "python3-gps: the first TPV has the fix")
+
+
+def test_cgps(port):
+    sock = "orvo-server-test-%d" % os.getpid()
+    tmux = ["tmux", "-L", sock]
+    subprocess.run(tmux + ["new", "-d", "-s", "t", "-x", "100", "-y", "40", "cgps 127.0.0.1:%d" % port], check=True)
+    screen = ""
+    try:
+        end = time.monotonic() + DEADLINE_S
+        while time.monotonic() < end:
+            screen = subprocess.run(tmux + ["capture-pane", "-p", "-t", "t"], capture_output=True,
+                                    text=True).stdout
+            if re.search(r"Latitude:\s+\d+\.\d+", screen) and "3D FIX" in screen:
+                break
+            time.sleep(0.5)  # polling a screen, with the deadline above
+    finally:
+        subprocess.run(tmux + ["kill-server"], capture_output=True)
+    print("\n".join("    " + l for l in screen.rstrip().splitlines()))
+    check(re.search(r"Latitude:\s+\d+\.\d+", screen) is not None and "3D FIX" in screen,
+          "cgps shows the 3D fix")
+
+
+def nmea_only(client, count):
+    lines = [client.line() for _ in range(count)]
+    return all(l is not None and l.endswith(b"\r\n") and nmea_valid(l[:-2].decode()) for l in lines)
+
+
+def test_opencpn_qgis_nmea(gpsd_port, nmea_port):
+    for name, request in (("OpenCPN", b'?WATCH={"class":"WATCH", "nmea":true}'),
+                          ("QGIS", b'?WATCH={"enable":true,"nmea":true,"raw":true};')):
+        c = Client(gpsd_port)
+        c.send(request)
+        head = [json.loads(c.line())["class"] for _ in range(3)]
+        check(head == ["VERSION", "DEVICES", "WATCH"] and nmea_only(c, 40),
+              "%s's WATCH without a line end: the objects, then sentences only" % name)
+        c.close()
+    c = Client(nmea_port)
+    c.send(b'$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n?WATCH={"enable":true}\n')
+    check(nmea_only(c, 40), "NMEA port: verified sentences with CR LF at once, client input ignored")
+    c.close()
+
+
+def test_bad_requests(port):
+    c = Client(port)
+    c.line()
+    c.send(b"?FOO;\n")
+    check(c.line() == b'{"class":"ERROR","message":"Unrecognized request \'?FOO;\\n\'"}\r\n',
+          "an unknown request: gpsd's ERROR")
+    c.send(b'?WATCH={"json":5}\n')
+    got = [json.loads(c.line())["class"] for _ in range(3)]
+    check(got == ["ERROR", "DEVICES", "WATCH"], "a bad WATCH: ERROR, then DEVICES and WATCH")
+    c.send(b"?WATCH={" + b" " * 9000)
+    line = c.line()
+    check(line is not None and b"ERROR" in line and c.ends(), "a request over 8 KiB: ERROR, then disconnected")
+    c.close()
+
+
+def tpv_times(clients, count):
+    """Reads every client at once until each has count TPVs: their times."""
+    times = {c: [] for c in clients}
+    end = time.monotonic() + DEADLINE_S * 2
+    while time.monotonic() < end and any(len(t) < count for t in times.values()):
+        ready, _, _ = select.select([c.sock for c in clients], [], [], 1)
+        for c in clients:
+            if c.sock not in ready:
+                continue
+            data = c.sock.recv(65536)
+            c.buf += data
+            *lines, c.buf = c.buf.split(b"\n")
+            times[c] += [json.loads(l)["time"] for l in lines if l.startswith(b'{"class":"TPV"')]
+            if not data:
+                clients = [k for k in clients if k is not c]
+    return [times[c] for c in times]
+
+
+def test_many_clients(port, out):
+    # A client that never reads, with a small receive buffer.
+    stuck = Client(port, rcvbuf=4096)
+    stuck.send(b'?WATCH={"enable":true,"json":true,"nmea":true}\n')
+    watchers = [Client(port) for _ in range(63)]
+    for w in watchers:
+        w.send(b'?WATCH={"enable":true,"json":true}\n')
+    extra = Client(port)
+    check(extra.ends() and extra.buf == b"", "the 65th client is closed at once, sent nothing")
+    extra.close()
+    # Every watcher sees the same epochs, none missing: from the first TPV
+    # all of them have, the next 30 are the same for each.
+    runs = tpv_times(watchers, 60)
+    common = [t for t in runs[0] if all(t in r for r in runs)]
+    aligned = [r[r.index(common[0]):][:30] if common else [] for r in runs]
+    check(len(aligned) == 63 and all(a == aligned[0] and len(a) == 30 for a in aligned) and
+          len(set(aligned[0])) == 30, "63 reading watchers and one that never reads: every watcher gets every epoch")
+    # The one that never read is disconnected on its own while the others go
+    # on: the server says so, and the socket ends after what was in flight.
+    behind = out.wait_for("lines behind for", timeout=90)
+    check(behind and stuck.ends(), "the watcher that never reads is disconnected once far behind")
+    later = tpv_times(watchers, 10)
+    check(all(len(t) >= 10 for t in later), "the other watchers go on")
+    stuck.close()
+    for w in watchers:
+        w.close()
+
+
+def test_unplug(port):
+    c = Client(port)
+    c.send(b'?WATCH={"enable":true,"json":true}\n')
+    c.objects("WATCH")
+    subprocess.run(["sh", VNM, "unplug", STATE, str(PAIR)], check=True)
+    gone = [o for o in c.objects("DEVICE") if o["class"] == "DEVICE"]
+    check(bool(gone) and gone[-1].get("activated") == 0, "unplugged: watchers get DEVICE activated 0")
+    subprocess.run(["sh", VNM, "replug", STATE, str(PAIR)], check=True)
+    back = [o for o in c.objects("DEVICE") if o["class"] == "DEVICE"]
+    check(bool(back) and isinstance(back[-1].get("activated"), str) and back[-1].get("bps") == BAUD,
+          "replugged: DEVICE back with its speed, on the same connection")
+    again = c.objects("TPV")
+    check(bool(again) and again[-1]["class"] == "TPV", "replugged: TPVs again")
+    c.close()
+
+
+def main():
+    gpsd_port, nmea_port = free_port(), free_port()
+    feeder = Feeder()
+    feeder.start()
+    server = run_server("--port", "COM%d" % PAIR, "--baud", str(BAUD), "--listen", "127.0.0.1:%d" % gpsd_port,
+                        "--nmea-listen", "127.0.0.1:%d" % nmea_port)
+    out = Output(server)
+    out.start()
+    try:
+        if not check(out.wait_for("receiving at %d baud" % BAUD, 90), "the server receives COM%d" % PAIR):
+            return
+        test_command_line(gpsd_port)
+        test_gpspipe(gpsd_port)
+        test_python_gps(gpsd_port)
+        test_cgps(gpsd_port)
+        test_opencpn_qgis_nmea(gpsd_port, nmea_port)
+        test_bad_requests(gpsd_port)
+        test_many_clients(gpsd_port, out)
+        test_unplug(gpsd_port)
+        # Ctrl+C: every socket closed, exit 0.
+        watcher = Client(gpsd_port)
+        pid = wine_pid(SERVER)
+        check(pid is not None, "the server's process is found")
+        if pid:
+            os.kill(pid, signal.SIGINT)
+        check(watcher.ends() and server.wait(timeout=60) == 0 and out.wait_for("stopped", 5),
+              "Ctrl+C: clients disconnected, exit 0")
+    finally:
+        feeder.stop.set()
+        if server.poll() is None:
+            pid = wine_pid(SERVER)
+            if pid:
+                os.kill(pid, signal.SIGKILL)
+            server.kill()
+        print("server output:\n" + "\n".join("    " + l for l in out.lines))
+    sys.exit(1 if FAILURES else 0)
+
+
+main()
