@@ -90,7 +90,7 @@ static int32_t Configure(ComPort* port, uint32_t baudRate, uint32_t byteSize, ui
 static void ClearStats(ComPortStatCounters* stats) {
   for (std::atomic<uint32_t>* count : {&stats->reads, &stats->readErrors, &stats->framingErrors,
                                        &stats->parityErrors, &stats->overrunErrors,
-                                       &stats->bufferOverflows})
+                                       &stats->bufferOverflows, &stats->lineErrorsUnknown})
     count->store(0, std::memory_order_relaxed);
 }
 

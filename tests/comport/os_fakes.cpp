@@ -210,8 +210,9 @@ bool Refused() {
 }
 
 // The reader's read has completed with count bytes.  A damaged byte among
-// them is a line error; with fAbortOnError on, the driver then cancels the
-// read, whose bytes never reach the caller, and the pending write, and
+// them is a line error; with fAbortOnError on, the driver then aborts the
+// read, which fails and still reports its count (serial.sys completes an
+// aborted read with the bytes already copied), and the pending write, and
 // refuses further requests.  True when the read is to fail.
 bool AbortedByLineError(HANDLE h, DWORD count) {
   const unsigned char* bytes = gReaderBuffer.load();
@@ -248,8 +249,8 @@ BOOL WINAPI FakeGetOverlappedResult(HANDLE h, LPOVERLAPPED o, LPDWORD n, BOOL wa
   Log(OsCall::GetOverlappedResult, h, {Num(o), Num(n), static_cast<uintptr_t>(wait)});
   if (Enter(OsCall::GetOverlappedResult)) return FALSE;
   BOOL completed = kRealComOs.GetOverlappedResult(h, o, n, wait);
-  // The read has ended; during an abort the driver reports it aborted, its
-  // bytes lost.
+  // The read has ended; during an abort the driver reports it aborted, with
+  // the count of the bytes it had copied all the same.
   if (completed && tRole == Role::Reader && (Refused() || (n && AbortedByLineError(h, *n)))) return FALSE;
   return completed;
 }

@@ -75,9 +75,10 @@ void FailCloseOf(HANDLE handle, DWORD error);
 // port that another program holds.
 void FailOpenOf(const char* path, DWORD error);
 
-// The fake plays a serial driver's line errors.  With fAbortOnError on, a
-// line error cancels the pending read (the bytes it gathered are not
-// returned) and the pending write, and every ReadFile, WriteFile and read
+// The fake plays a serial driver's line errors as serial.sys does.  With
+// fAbortOnError on, a line error aborts the pending read (it fails with
+// ERROR_OPERATION_ABORTED and still reports the bytes it had copied) and the
+// pending write, and every ReadFile, WriteFile and read
 // completion fails with ERROR_OPERATION_ABORTED until ClearCommError, which
 // reports the errors (CE_FRAME and the like) once.  With it off, the damaged
 // character arrives as data and ClearCommError reports the errors once.
