@@ -2,7 +2,7 @@
 // byte of the named files (standard input when none is named) goes through
 // one context's framer; each decoded sentence is printed as one JSON line,
 // or with --state each verified sentence followed by the navigation state's
-// objects it changed; with --stats the framer's counts follow on standard
+// objects it changed (fix, sky, error estimate, heading); with --stats the framer's counts follow on standard
 // error.
 #include <cerrno>
 #include <cmath>
@@ -201,6 +201,8 @@ bool FeedStream(GpsContext* context, std::FILE* in) {
 struct StateShown {
   JsonText tpv;
   JsonText sky;
+  JsonText gst;
+  JsonText att;
   uint32_t verified;
 };
 
@@ -221,17 +223,24 @@ void PrintIfChanged(const JsonText& object, JsonText* shown) {
   *shown = object;
 }
 
+void ShowObject(bool print, JsonText* shown) {
+  if (print) PrintIfChanged(gObject, shown);
+  else *shown = gObject;
+}
+
 void ShowState(const GpsContext* context, bool print) {
   static GpsFix fix;
   static GpsSky sky;
   (void)GpsGetFix(context, &fix);  // fail only for a null argument
   (void)GpsGetSky(context, &sky);
   FormatTpv(fix, &gObject);
-  if (print) PrintIfChanged(gObject, &gShown.tpv);
-  else gShown.tpv = gObject;
+  ShowObject(print, &gShown.tpv);
   FormatSky(fix, sky, &gObject);
-  if (print) PrintIfChanged(gObject, &gShown.sky);
-  else gShown.sky = gObject;
+  ShowObject(print, &gShown.sky);
+  FormatGst(fix, &gObject);
+  ShowObject(print, &gShown.gst);
+  FormatAtt(fix, &gObject);
+  ShowObject(print, &gShown.att);
 }
 
 // The sentence the framer has just verified, '$' to the second checksum
@@ -279,7 +288,8 @@ const char USAGE[] =
     "is given) through the OrvoGPS framer and prints each decoded sentence as\n"
     "one JSON object per line. Exit status 2 when a file could not be read.\n"
     "  --state  instead print each verified sentence, then the navigation\n"
-    "           state's TPV (fix) and SKY objects that it changed, one a line\n"
+    "           state's TPV (fix), SKY, GST (error estimate) and ATT (heading)\n"
+    "           objects that it changed, one a line\n"
     "  --stats  then print the framer's counts (bytes, sentences, ignored,\n"
     "           checksumErrors, tooShort, tooLong, cutShort) as one JSON\n"
     "           object on standard error\n";
