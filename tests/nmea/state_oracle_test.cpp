@@ -28,50 +28,9 @@
 
 #include "corpus_files.h"
 #include "nmea_test_support.h"
+#include "oracle_agreement.h"
 
 namespace {
-
-bool JsonString(const std::string& json, const char* name, std::string* value) {
-  const std::string key = std::string("\"") + name + "\":\"";
-  const size_t at = json.find(key);
-  if (at == std::string::npos) return false;
-  const size_t end = json.find('"', at + key.size());
-  if (end == std::string::npos) return false;
-  *value = json.substr(at + key.size(), end - at - key.size());
-  return true;
-}
-
-bool IsClass(const std::string& json, const char* name) {
-  return json.find(std::string("\"class\":\"") + name + "\"") != std::string::npos;
-}
-
-// The objects of a SKY's "satellites" array, each as its own text.
-std::vector<std::string> SatelliteObjects(const std::string& sky) {
-  std::vector<std::string> objects;
-  const size_t list = sky.find("\"satellites\":[");
-  if (list == std::string::npos) return objects;
-  for (size_t at = sky.find('{', list); at != std::string::npos; at = sky.find('{', at + 1)) {
-    const size_t close = sky.find('}', at);
-    if (close == std::string::npos) break;
-    objects.push_back(sky.substr(at, close - at + 1));
-    if (close + 1 >= sky.size() || sky[close + 1] != ',') break;
-  }
-  return objects;
-}
-
-struct Agreement {
-  const char* field;
-  int agreed = 0;
-  int compared = 0;
-  int target;  // agreed at least
-};
-
-// A value gpsd printed or the state knows: compared; both and near: agreed.
-void Compare(Agreement* row, bool gpsdHas, double gpsd, bool stateHas, double state, double tolerance) {
-  if (!gpsdHas && !stateHas) return;
-  ++row->compared;
-  if (gpsdHas && stateHas && std::fabs(gpsd - state) <= tolerance) ++row->agreed;
-}
 
 bool Known(double value) { return !std::isnan(value); }
 
@@ -250,10 +209,7 @@ TEST(state_oracle_test, fix_and_sky_agree_with_gpsd_at_least_as_the_rules_do) {
       }
     }
   }
-  std::printf("%-24s %9s %9s %9s\n", "field", "agreed", "compared", "floor");
-  for (const Agreement& row : table.rows)
-    std::printf("%-24s %9d %9d %9d\n", row.field, row.agreed, row.compared, row.target);
-  for (const Agreement& row : table.rows) EXPECT_GE(row.agreed, row.target) << row.field;
+  ExpectAgreement(table.rows, ROW_COUNT);
 }
 
 }  // namespace
