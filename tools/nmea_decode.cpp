@@ -257,13 +257,10 @@ void ShowState(const GpsContext* context, bool print) {
   (void)GpsGetFix(context, &fix);  // fail only for a null argument
   (void)GpsGetSky(context, &sky);
   const bool sameSky = print && SameSky(fix, sky);
-  if (!print || std::memcmp(&fix, &gShown.fix, sizeof fix) != 0) {
+  const bool fixChanged = !print || std::memcmp(&fix, &gShown.fix, sizeof fix) != 0;
+  if (fixChanged) {
     FormatTpv(fix, &gObject);
     ShowObject(print, &gShown.tpv);
-    FormatGst(fix, &gObject);
-    ShowObject(print, &gShown.gst);
-    FormatAtt(fix, &gObject);
-    ShowObject(print, &gShown.att);
   }
   if (!sameSky) {
     FormatSky(fix, sky, &gObject);
@@ -271,6 +268,12 @@ void ShowState(const GpsContext* context, bool print) {
     gShown.skyOf.signalCount = sky.signalCount;
     gShown.skyOf.usedCount = sky.usedCount;
     std::memcpy(gShown.skyOf.signals, sky.signals, sizeof sky.signals[0] * static_cast<size_t>(sky.signalCount));
+  }
+  if (fixChanged) {
+    FormatGst(fix, &gObject);
+    ShowObject(print, &gShown.gst);
+    FormatAtt(fix, &gObject);
+    ShowObject(print, &gShown.att);
   }
   gShown.fix = fix;
 }
