@@ -33,6 +33,9 @@ constexpr KindRow KIND_TABLE[] = {
     {TypeKey("VTG"), KIND_VTG},  // track and speed
     {TypeKey("GSA"), KIND_GSA},  // mode, satellites used, DOPs
     {TypeKey("GSV"), KIND_GSV},  // satellites in view
+    {TypeKey("GST"), KIND_GST},  // the receiver's error estimate
+    {TypeKey("HDT"), KIND_HDT},  // true heading
+    {TypeKey("THS"), KIND_THS},  // true heading and its mode
 };
 
 // Other $P addresses are proprietary and read by nothing.
@@ -178,6 +181,9 @@ uint32_t ReadKind(GpsNavigation* navigation, SentenceKind kind, const SentenceFi
     case KIND_GLL: return ReadGll(navigation, fields);
     case KIND_ZDA: return ReadZda(navigation, fields);
     case KIND_VTG: return ReadVtg(navigation, fields);
+    case KIND_GST: return ReadGst(navigation, fields);
+    case KIND_HDT: return ReadHeading(navigation, fields, false);
+    case KIND_THS: return ReadHeading(navigation, fields, true);
     case KIND_GSA: {
       ids->systemId = GsaSystemId(fields, systemIdField);
       const int32_t dopField = GsaDopField(fields, systemIdField);

@@ -18,7 +18,10 @@ enum SentenceKind : int32_t {
   KIND_ZDA,
   KIND_VTG,
   KIND_GSA,
-  KIND_GSV
+  KIND_GSV,
+  KIND_GST,
+  KIND_HDT,
+  KIND_THS
 };
 
 // What a rule changed, for publishing.
@@ -88,6 +91,8 @@ uint32_t ReadRmc(GpsNavigation* navigation, const SentenceFields& fields);
 uint32_t ReadGll(GpsNavigation* navigation, const SentenceFields& fields);
 uint32_t ReadZda(GpsNavigation* navigation, const SentenceFields& fields);
 uint32_t ReadVtg(GpsNavigation* navigation, const SentenceFields& fields);
+uint32_t ReadGst(GpsNavigation* navigation, const SentenceFields& fields);
+uint32_t ReadHeading(GpsNavigation* navigation, const SentenceFields& fields, bool modeField);
 uint32_t ReadGsaFix(GpsNavigation* navigation, const SentenceFields& fields, int32_t dopField);
 
 // The sky rules.  newRun: the sentence before was of another kind.

@@ -2,7 +2,7 @@
 // byte of the named files (standard input when none is named) goes through
 // one context's framer; each decoded sentence is printed as one JSON line,
 // or with --state each verified sentence followed by the navigation state's
-// objects it changed, or with --gpsd the TPV and SKY objects the server sends
+// objects it changed (fix, sky, error estimate, heading), or with --gpsd the TPV and SKY objects the server sends
 // a client watching with json, once per epoch; with --stats the framer's
 // counts follow on standard error.
 #include <cerrno>
@@ -205,6 +205,8 @@ bool FeedStream(GpsContext* context, std::FILE* in) {
 struct StateShown {
   JsonText tpv;
   JsonText sky;
+  JsonText gst;
+  JsonText att;
   GpsFix fix;
   GpsSky skyOf;
   bool verified;
@@ -230,6 +232,13 @@ void PrintIfChanged(const JsonText& object, JsonText* shown) {
   Keep(object, shown);
 }
 
+// The object printed when it differs from the one last printed, or only
+// kept as shown.
+void ShowObject(bool print, JsonText* shown) {
+  if (print) PrintIfChanged(gObject, shown);
+  else Keep(gObject, shown);
+}
+
 // The same values make the same text: the objects are made again only when
 // what they show has changed.
 bool SameSky(const GpsFix& fix, const GpsSky& sky) {
@@ -248,18 +257,23 @@ void ShowState(const GpsContext* context, bool print) {
   (void)GpsGetFix(context, &fix);  // fail only for a null argument
   (void)GpsGetSky(context, &sky);
   const bool sameSky = print && SameSky(fix, sky);
-  if (!print || std::memcmp(&fix, &gShown.fix, sizeof fix) != 0) {
+  const bool fixChanged = !print || std::memcmp(&fix, &gShown.fix, sizeof fix) != 0;
+  if (fixChanged) {
     FormatTpv(fix, &gObject);
-    if (print) PrintIfChanged(gObject, &gShown.tpv);
-    else Keep(gObject, &gShown.tpv);
+    ShowObject(print, &gShown.tpv);
   }
   if (!sameSky) {
     FormatSky(fix, sky, &gObject);
-    if (print) PrintIfChanged(gObject, &gShown.sky);
-    else Keep(gObject, &gShown.sky);
+    ShowObject(print, &gShown.sky);
     gShown.skyOf.signalCount = sky.signalCount;
     gShown.skyOf.usedCount = sky.usedCount;
     std::memcpy(gShown.skyOf.signals, sky.signals, sizeof sky.signals[0] * static_cast<size_t>(sky.signalCount));
+  }
+  if (fixChanged) {
+    FormatGst(fix, &gObject);
+    ShowObject(print, &gShown.gst);
+    FormatAtt(fix, &gObject);
+    ShowObject(print, &gShown.att);
   }
   gShown.fix = fix;
 }
@@ -337,7 +351,8 @@ const char USAGE[] =
     "one JSON object per line. Exit status 2 when a file could not be read\n"
     "(or when both --state and --gpsd are given).\n"
     "  --state  instead print each verified sentence, then the navigation\n"
-    "           state's TPV (fix) and SKY objects that it changed, one a line\n"
+    "           state's TPV (fix), SKY, GST (error estimate) and ATT (heading)\n"
+    "           objects that it changed, one a line\n"
     "  --gpsd   instead print, once per epoch, the TPV and SKY objects that\n"
     "           orvogps-server sends a client watching with json (gpsd's\n"
     "           protocol, CR LF line ends), the file's name as the device\n"

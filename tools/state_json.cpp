@@ -80,6 +80,26 @@ void FormatTpv(const GpsFix& fix, JsonText* out) {
   Append(out, "}");
 }
 
+void FormatGst(const GpsFix& fix, JsonText* out) {
+  out->length = 0;
+  Append(out, "{\"class\":\"GST\"");
+  AppendKnownValue(out, "rms", fix.rangeRms);
+  AppendKnownValue(out, "major", fix.errorMajor);
+  AppendKnownValue(out, "minor", fix.errorMinor);
+  AppendKnownValue(out, "orient", fix.errorOrientation);
+  AppendKnownValue(out, "lat", fix.latitudeError);
+  AppendKnownValue(out, "lon", fix.longitudeError);
+  AppendKnownValue(out, "alt", fix.altitudeError);
+  Append(out, "}");
+}
+
+void FormatAtt(const GpsFix& fix, JsonText* out) {
+  out->length = 0;
+  Append(out, "{\"class\":\"ATT\"");
+  AppendKnownValue(out, "heading", fix.heading);
+  Append(out, "}");
+}
+
 void FormatSky(const GpsFix& fix, const GpsSky& sky, JsonText* out) {
   out->length = 0;
   Append(out, "{\"class\":\"SKY\"");

@@ -163,6 +163,48 @@ TEST(navigation_fix_test, epochs_times_and_dates) {
   });
 }
 
+TEST(navigation_fix_test, error_estimate_and_heading) {
+  const std::string polarx2Gst = "$GPGST,112257.00,0.387,317.719,3.872,1.791,317.563,10.659,180.746*61";
+  const std::string polarx2Gga = "$GPGGA,112257.00,3844.24011,N,00908.43828,W,1,03,10.5,,,,,,*72";
+  const std::vector<Expected> polarx2 = {{"rangeRms", 0.387},       {"errorMajor", 317.719},
+                                         {"errorMinor", 3.872},     {"errorOrientation", 1.791},
+                                         {"latitudeError", 317.563}, {"longitudeError", 10.659},
+                                         {"altitudeError", 180.746}};
+  const std::string skytraqGga =
+      "GPGGA,213122.000,2447.0806,N,12100.5197,E,2,10,0.8,125.9,M,15.3,M,0.0,0000";
+  RunCases({
+      {"u-blox M9N: every value of a GST", {"GNGGA,223746.00,,,,,0,00,99.99,,,,,,", "GNGST,223746.00,837,2.5,2.4,127,0.98,1.0,3.0"},
+       {{"rangeRms", 837}, {"errorMajor", 2.5}, {"errorMinor", 2.4}, {"errorOrientation", 127},
+        {"latitudeError", 0.98}, {"longitudeError", 1.0}, {"altitudeError", 3.0}}},
+      {"GR-8013W: a GST with the ellipse left empty",
+       {"GNGGA,181141.00,,,,,0,00,99.99,,,,,,", "$GNGST,181141.00,46,,,,4.7,1.9,5.3*4A"},
+       {{"rangeRms", 46}, {"errorMajor", UNKNOWN}, {"errorMinor", UNKNOWN}, {"errorOrientation", UNKNOWN},
+        {"latitudeError", 4.7}, {"longitudeError", 1.9}, {"altitudeError", 5.3}}},
+      {"SkyTraq: a negative orientation as sent", {skytraqGga, "$GPGST,213122.000,15.7,22.8,11.6,-1.1,0.4,0.6,1.3*76"},
+       {{"errorOrientation", -1.1}, {"rangeRms", 15.7}}},
+      {"a negative deviation is no value", {skytraqGga, "GPGST,213122.000,-15.7,22.8,11.6,1.1,0.4,0.6,1.3"},
+       {{"rangeRms", UNKNOWN}, {"errorMajor", 22.8}}},
+      {"PolaRx2 sends its GST first in the cycle: not before its epoch begins", {polarx2Gst},
+       {{"rangeRms", UNKNOWN}, {"latitudeError", UNKNOWN}}},
+      {"PolaRx2: the GST's epoch begins with the GGA", {polarx2Gst, polarx2Gga}, polarx2},
+      {"the GST belongs to its epoch: the next one starts unknown",
+       {polarx2Gga, polarx2Gst, "$GPGGA,112258.00,3844.23988,N,00908.43825,W,1,03,10.5,,,,,,*7E"},
+       {{"rangeRms", UNKNOWN}, {"altitudeError", UNKNOWN}}},
+      {"Hemisphere: HDT true heading", {"$GPHDT,274.07,T*03"}, {{"heading", 274.07}, {"track", UNKNOWN}}},
+      {"Hemisphere without a heading: the next epoch's HDT is empty",
+       {"$GPHDT,274.07,T*03", "$GPGGA,194058.50,4221.8236149,N,07101.9438435,W,1,04,1.4,6.668,M,-33.057,M,,*5F",
+        "GPHDT,,T,"},
+       {{"heading", UNKNOWN}, {"milliseconds", 500}}},
+      {"an HDT with an empty heading says there is none", {"$GPHDT,274.07,T*03", "GPHDT,,T,"},
+       {{"heading", UNKNOWN}}},
+      {"SkyTraq PX1172RH: THS with mode A", {"$GNTHS,244.28,A*11"}, {{"heading", 244.28}}},
+      {"THS with mode V: not valid, no heading", {"$GNTHS,244.28,A*11", "GNTHS,244.31,V"}, {{"heading", UNKNOWN}}},
+      {"the heading belongs to its epoch",
+       {skytraqGga, "$GNTHS,244.28,A*11", "GPGGA,213123.000,2447.0806,N,12100.5197,E,2,10,0.8,125.9,M,15.3,M,0.0,0000"},
+       {{"heading", UNKNOWN}, {"seconds", 23}}},
+  });
+}
+
 TEST(navigation_fix_test, a_fresh_context_knows_nothing) {
   GpsContext* context = FreshContext();
   ExpectFix(context,
