@@ -1,15 +1,19 @@
 #include "monitor/monitor_window.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include <comport/comport.h>
 #include <nmea/receiver.h>
 
+#include "monitor/controls.h"
 #include "monitor/fix_text.h"
 #include "monitor/layout.h"
 #include "monitor/link_text.h"
 #include "monitor/monitor_ids.h"
+#include "monitor/sentence_pane.h"
 #include "monitor/session.h"
 #include "monitor/signal_bars_window.h"
 #include "monitor/sky_plot_window.h"
@@ -23,26 +27,15 @@ constexpr UINT_PTR LINK_TIMER = 1;
 constexpr UINT LINK_TIMER_MS = 1000;
 constexpr int TEXT_SIZE = 160;
 
-HINSTANCE gInstance;
 MonitorOptions gOptions;
 // Why the last Start failed, shown in the link line until the next one.
 char gNotice[TEXT_SIZE];
+// The page shown under the plot (MONITOR_PAGE_...).
+int gPage;
+
+const char* const PAGE_NAMES[MONITOR_PAGE_COUNT] = {"Signals", "Sentences", "Steadiness"};
 
 HWND Child(HWND window, int id) { return GetDlgItem(window, id); }
-
-HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id) {
-  HWND child = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), gInstance, nullptr);
-  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  return child;
-}
-
-// Sets a control's text only when it changes: a static redraws on every set.
-void SetText(HWND control, const char* text) {
-  char old[TEXT_SIZE];
-  if (GetWindowTextA(control, old, sizeof old) >= 0 && std::strcmp(old, text) == 0) return;
-  SetWindowTextA(control, text);
-}
 
 void AddItem(HWND list, const char* text, LPARAM data) {
   const LRESULT at = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
@@ -120,15 +113,42 @@ void ShowRunning(HWND window, bool running) {
   ShowLink(window);
 }
 
+// Only the page shown is drawn; the others keep what they are given.
 void Redraw(HWND window) {
   ShowFix(window);
   InvalidateRect(Child(window, IDC_SKY_PLOT), nullptr, FALSE);
-  InvalidateRect(Child(window, IDC_SIGNAL_BARS), nullptr, FALSE);
+  if (gPage == MONITOR_PAGE_SIGNALS) InvalidateRect(Child(window, IDC_SIGNAL_BARS), nullptr, FALSE);
+}
+
+void TakeSentences(HWND window) {
+  if (SessionTakeSentences(&gSentences) > 0) UpdateSentencePane(window);
+}
+
+void ShowPage(HWND window, int page) {
+  gPage = page;
+  (void)SendMessageA(Child(window, IDC_TABS), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+  ShowChild(window, IDC_SIGNAL_BARS, page == MONITOR_PAGE_SIGNALS);
+  ShowSentencePane(window, page == MONITOR_PAGE_SENTENCES);
+  Redraw(window);
+}
+
+void MakeTabs(HWND window) {
+  HWND tabs = MakeChild(window, WC_TABCONTROLA, "", WS_CLIPSIBLINGS | WS_TABSTOP, IDC_TABS);
+  if (!tabs) return;
+  for (int page = 0; page < MONITOR_PAGE_COUNT; ++page) {
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<char*>(PAGE_NAMES[page]);
+    (void)SendMessageA(tabs, TCM_INSERTITEMA, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(&item));
+  }
+  // Under the pages, which are its siblings.
+  SetWindowPos(tabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Start(HWND window) {
   gNotice[0] = '\0';
   ViewClear();
+  ClearSentencePane(window);
   Redraw(window);
   const int32_t port = static_cast<int32_t>(SelectedData(Child(window, IDC_PORT_LIST)));
   const uint32_t baud = static_cast<uint32_t>(SelectedData(Child(window, IDC_SPEED_LIST)));
@@ -143,9 +163,9 @@ void Stop(HWND window) {
 
 void OnCreate(HWND window) {
   SessionInit(window);
-  MakeChild(window, "STATIC", "Port", SS_LEFT, -1);
+  MakeChild(window, "STATIC", "Port", SS_LEFT, IDC_PORT_LABEL);
   MakeChild(window, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_PORT_LIST);
-  MakeChild(window, "STATIC", "Speed", SS_LEFT, -1);
+  MakeChild(window, "STATIC", "Speed", SS_LEFT, IDC_SPEED_LABEL);
   MakeChild(window, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_SPEED_LIST);
   MakeChild(window, "BUTTON", "Start", BS_PUSHBUTTON | WS_TABSTOP, IDC_START_STOP);
   MakeChild(window, SKY_PLOT_CLASS, "", 0, IDC_SKY_PLOT);
@@ -155,13 +175,12 @@ void OnCreate(HWND window) {
     MakeChild(window, "STATIC", "-", SS_LEFT | SS_NOPREFIX, IDC_FIX_VALUE + row);
   }
   MakeChild(window, "STATIC", "Closed", SS_LEFT | SS_NOPREFIX | SS_SUNKEN, IDC_LINK_LINE);
+  CreateSentencePane(window);
+  MakeTabs(window);
+  ShowPage(window, gOptions.page);
   FillLists(window);
   ShowFix(window);
   if (gOptions.start) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_START_STOP, BN_CLICKED), 0);
-}
-
-void Place(HWND window, int id, const Box& box) {
-  MoveWindow(Child(window, id), box.left, box.top, box.width, box.height, TRUE);
 }
 
 void OnSize(HWND window, int width, int height) {
@@ -171,15 +190,12 @@ void OnSize(HWND window, int width, int height) {
   Place(window, IDC_SPEED_LIST, layout.speedList);
   Place(window, IDC_START_STOP, layout.startStop);
   Place(window, IDC_SKY_PLOT, layout.skyPlot);
+  Place(window, IDC_TABS, layout.tabs);
   Place(window, IDC_SIGNAL_BARS, layout.signalBars);
+  PlaceSentencePane(window, layout);
   Place(window, IDC_LINK_LINE, layout.linkLine);
-  // The two labels of the choice row have no id of their own: they are the
-  // first two statics made.
-  HWND label = GetWindow(window, GW_CHILD);
-  MoveWindow(label, layout.portLabel.left, layout.portLabel.top, layout.portLabel.width, layout.portLabel.height, TRUE);
-  label = GetWindow(Child(window, IDC_PORT_LIST), GW_HWNDNEXT);
-  MoveWindow(label, layout.speedLabel.left, layout.speedLabel.top, layout.speedLabel.width, layout.speedLabel.height,
-             TRUE);
+  Place(window, IDC_PORT_LABEL, layout.portLabel);
+  Place(window, IDC_SPEED_LABEL, layout.speedLabel);
   const Box& panel = layout.fixPanel;
   for (int32_t row = 0; row < FIX_ROW_COUNT; ++row) {
     const int top = panel.top + row * FIX_ROW_HEIGHT;
@@ -201,12 +217,30 @@ void OnMinMaxInfo(MINMAXINFO* info) {
 }
 
 void OnCommand(HWND window, int id, int code) {
-  if (id != IDC_START_STOP || code != BN_CLICKED) return;
-  if (SessionActive()) {
-    Stop(window);
-  } else {
-    Start(window);
+  if (id >= IDC_VIEW && id < IDC_VIEW + MONITOR_PAGE_COUNT) {
+    ShowPage(window, id - IDC_VIEW);
+    return;
   }
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case IDC_START_STOP:
+      if (SessionActive()) {
+        Stop(window);
+      } else {
+        Start(window);
+      }
+      break;
+    case IDC_SENTENCE_PAUSE:
+      UpdateSentencePane(window);  // catches up when Pause is let go
+      break;
+    default:
+      break;
+  }
+}
+
+void OnNotify(HWND window, const NMHDR* header) {
+  if (header->idFrom == IDC_TABS && header->code == TCN_SELCHANGE)
+    ShowPage(window, static_cast<int>(SendMessageA(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
 }
 
 void OnFound(HWND window, WPARAM generation) {
@@ -229,7 +263,15 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam), HIWORD(wParam));
       return 0;
+    case WM_NOTIFY:
+      OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
+      return 0;
+    case WM_MEASUREITEM:
+      return MeasureSentenceLine(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
+    case WM_DRAWITEM:
+      return DrawSentenceLine(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_APP_EPOCH:
+      TakeSentences(window);
       if (SessionTakeEpoch(&gView.fix, &gView.sky)) {
         ViewUpdate();
         Redraw(window);
@@ -239,7 +281,10 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       OnFound(window, wParam);
       return 0;
     case WM_TIMER:
-      if (wParam == LINK_TIMER) ShowLink(window);
+      if (wParam == LINK_TIMER) {
+        TakeSentences(window);
+        ShowLink(window);
+      }
       return 0;
     case WM_CLOSE:
       SessionStop();
@@ -256,8 +301,9 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 HWND CreateMonitorWindow(HINSTANCE instance, const MonitorOptions& options, int show) {
-  gInstance = instance;
   gOptions = options;
+  const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES};
+  if (!InitCommonControlsEx(&controls)) return nullptr;
   if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance)) return nullptr;
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;
