@@ -13,6 +13,7 @@
 #include "monitor/layout.h"
 #include "monitor/link_text.h"
 #include "monitor/monitor_ids.h"
+#include "monitor/record_file.h"
 #include "monitor/sentence_pane.h"
 #include "monitor/session.h"
 #include "monitor/signal_bars_window.h"
@@ -25,7 +26,9 @@ namespace {
 // receiver is open or being looked for.
 constexpr UINT_PTR LINK_TIMER = 1;
 constexpr UINT LINK_TIMER_MS = 1000;
-constexpr int TEXT_SIZE = 160;
+// While recording, what the reader thread handed over is written this often.
+constexpr UINT_PTR RECORD_TIMER = 2;
+constexpr int TEXT_SIZE = CONTROL_TEXT_SIZE;
 
 MonitorOptions gOptions;
 // Why the last Start failed, shown in the link line until the next one.
@@ -98,7 +101,39 @@ void ShowLink(HWND window) {
     SessionLinkView(&view);
     FormatLinkLine(view, text, sizeof text);
   }
+  char note[TEXT_SIZE];
+  RecordNote(note, sizeof note);
+  const size_t used = std::strlen(text);
+  if (note[0]) std::snprintf(text + used, sizeof text - used, " | %s", note);
   SetText(Child(window, IDC_LINK_LINE), text);
+}
+
+void ShowRecording(HWND window) {
+  char source[16];
+  uint32_t baud = 0;
+  const bool open = SessionSource(source, sizeof source, &baud);
+  EnableWindow(Child(window, IDC_RECORD), open || Recording());
+  SetText(Child(window, IDC_RECORD), Recording() ? "Stop recording" : "Record...");
+  if (Recording()) {
+    SetTimer(window, RECORD_TIMER, RECORD_WRITE_MS, nullptr);
+  } else {
+    KillTimer(window, RECORD_TIMER);
+  }
+}
+
+// path null: the user picks the file.
+void BeginRecording(HWND window, const char* path) {
+  char source[16];
+  uint32_t baud = 0;
+  if (SessionSource(source, sizeof source, &baud)) (void)RecordBegin(window, path, source, baud);  // RecordNote says why not
+  ShowRecording(window);
+  ShowLink(window);
+}
+
+void OnRecordTimer(HWND window) {
+  if (RecordWrite()) return;
+  ShowRecording(window);
+  ShowLink(window);
 }
 
 void ShowRunning(HWND window, bool running) {
@@ -110,6 +145,7 @@ void ShowRunning(HWND window, bool running) {
   } else {
     KillTimer(window, LINK_TIMER);
   }
+  ShowRecording(window);
   ShowLink(window);
 }
 
@@ -145,6 +181,15 @@ void MakeTabs(HWND window) {
   SetWindowPos(tabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+// The command line's recording starts with the first receiver opened.
+void TakeUpRecording(HWND window) {
+  char source[16];
+  uint32_t baud;
+  if (!gOptions.record || !SessionSource(source, sizeof source, &baud)) return;
+  BeginRecording(window, gOptions.record);
+  gOptions.record = nullptr;
+}
+
 void Start(HWND window) {
   gNotice[0] = '\0';
   ViewClear();
@@ -154,6 +199,7 @@ void Start(HWND window) {
   const uint32_t baud = static_cast<uint32_t>(SelectedData(Child(window, IDC_SPEED_LIST)));
   const bool started = SessionStart(port, baud, gNotice, sizeof gNotice);
   ShowRunning(window, started);
+  TakeUpRecording(window);
 }
 
 void Stop(HWND window) {
@@ -168,6 +214,7 @@ void OnCreate(HWND window) {
   MakeChild(window, "STATIC", "Speed", SS_LEFT, IDC_SPEED_LABEL);
   MakeChild(window, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_SPEED_LIST);
   MakeChild(window, "BUTTON", "Start", BS_PUSHBUTTON | WS_TABSTOP, IDC_START_STOP);
+  MakeChild(window, "BUTTON", "Record...", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, IDC_RECORD);
   MakeChild(window, SKY_PLOT_CLASS, "", 0, IDC_SKY_PLOT);
   MakeChild(window, SIGNAL_BARS_CLASS, "", 0, IDC_SIGNAL_BARS);
   for (int32_t row = 0; row < FIX_ROW_COUNT; ++row) {
@@ -189,6 +236,7 @@ void OnSize(HWND window, int width, int height) {
   Place(window, IDC_PORT_LIST, layout.portList);
   Place(window, IDC_SPEED_LIST, layout.speedList);
   Place(window, IDC_START_STOP, layout.startStop);
+  Place(window, IDC_RECORD, layout.record);
   Place(window, IDC_SKY_PLOT, layout.skyPlot);
   Place(window, IDC_TABS, layout.tabs);
   Place(window, IDC_SIGNAL_BARS, layout.signalBars);
@@ -230,6 +278,15 @@ void OnCommand(HWND window, int id, int code) {
         Start(window);
       }
       break;
+    case IDC_RECORD:
+      if (Recording()) {
+        RecordEnd();
+        ShowRecording(window);
+        ShowLink(window);
+      } else {
+        BeginRecording(window, nullptr);
+      }
+      break;
     case IDC_SENTENCE_PAUSE:
       UpdateSentencePane(window);  // catches up when Pause is let go
       break;
@@ -247,6 +304,7 @@ void OnFound(HWND window, WPARAM generation) {
   const bool open = SessionFound(generation, gNotice, sizeof gNotice);
   if (!open) gNotice[0] = '\0';  // the link line says what the search found
   ShowRunning(window, SessionActive());
+  TakeUpRecording(window);
 }
 
 LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -284,6 +342,8 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       if (wParam == LINK_TIMER) {
         TakeSentences(window);
         ShowLink(window);
+      } else if (wParam == RECORD_TIMER) {
+        OnRecordTimer(window);
       }
       return 0;
     case WM_CLOSE:

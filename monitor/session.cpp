@@ -6,6 +6,8 @@
 
 #include <nmea/receiver.h>
 
+#include "monitor/record_file.h"
+
 namespace {
 
 // How long Auto looks for a receiver before it gives up.
@@ -68,12 +70,16 @@ void OnSentence(GpsContext* context, const char* text, int32_t length, int32_t v
   SentenceTapTell(&gSentenceTap, text, length, verdict, stats.bytes);
 }
 
+// Reader thread, for every block the port delivers.
+void OnBytes(GpsContext*, const unsigned char* bytes, int32_t count) { RecordFeed(bytes, count); }
+
 // Before a context's callbacks are set: what an earlier stream left is not
 // this one's.
 void TapNewStream(GpsContext* context) {
   (void)RingTake(&gSentenceTap.ring, nullptr, RingWaiting(&gSentenceTap.ring));
   SentenceTapRestart(&gSentenceTap);
   (void)GpsSetSentenceCallback(context, OnSentence);  // fails only for a null context
+  (void)GpsSetBytesCallback(context, OnBytes);
 }
 
 int32_t OnSearchProgress(void*, const GpsFindStatus* status) {
@@ -120,6 +126,7 @@ void SessionInit(HWND window) {
   gWindow = window;
   InitializeCriticalSection(&gMailbox.lock);
   SentenceTapInit(&gSentenceTap, gSentenceStorage, sizeof gSentenceStorage);
+  RecordInit();
 }
 
 bool SessionStart(int32_t portIndex, uint32_t baudRate, char* reason, int size) {
@@ -144,8 +151,10 @@ void SessionStop() {
   if (gContext) {
     (void)GpsSetEpochCallback(gContext, nullptr);
     (void)GpsSetSentenceCallback(gContext, nullptr);
+    (void)GpsSetBytesCallback(gContext, nullptr);
     (void)OrvoGPSClose(gContext);  // returns 0 for the context it opened
     gContext = nullptr;
+    RecordEnd();  // the reader thread has ended: every byte it handed over is written
   }
   gPortIndex = -1;
 }
@@ -187,3 +196,12 @@ void SessionLinkView(LinkView* view) {
 }
 
 int32_t SessionTakeSentences(SentenceLog* log) { return SentenceLogTake(log, &gSentenceTap); }
+
+bool SessionSource(char* name, int size, uint32_t* baudRate) {
+  if (!gContext) return false;
+  GpsLink link;
+  if (OrvoGPSGetLink(gContext, &link) != 0) return false;
+  std::snprintf(name, size, "COM%d", static_cast<int>(link.portIndex + 1));
+  *baudRate = link.baudRate;
+  return true;
+}

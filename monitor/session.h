@@ -39,6 +39,10 @@ bool SessionTakeEpoch(GpsFix* fix, GpsSky* sky);
 
 void SessionLinkView(LinkView* view);
 
+// Where the open receiver's stream comes from ("COM3") and at what speed (0
+// while it is not known); false when none is open.
+bool SessionSource(char* name, int size, uint32_t* baudRate);
+
 // Moves the sentences told since the last call into log; returns how many
 // lines it added.
 int32_t SessionTakeSentences(SentenceLog* log);
