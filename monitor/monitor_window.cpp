@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include <comport/comport.h>
 #include <nmea/receiver.h>
@@ -13,11 +14,13 @@
 #include "monitor/layout.h"
 #include "monitor/link_text.h"
 #include "monitor/monitor_ids.h"
+#include "monitor/paint_buffer.h"
 #include "monitor/record_file.h"
 #include "monitor/sentence_pane.h"
 #include "monitor/session.h"
 #include "monitor/signal_bars_window.h"
 #include "monitor/sky_plot_window.h"
+#include "monitor/steadiness_window.h"
 #include "monitor/view.h"
 
 namespace {
@@ -154,6 +157,14 @@ void Redraw(HWND window) {
   ShowFix(window);
   InvalidateRect(Child(window, IDC_SKY_PLOT), nullptr, FALSE);
   if (gPage == MONITOR_PAGE_SIGNALS) InvalidateRect(Child(window, IDC_SIGNAL_BARS), nullptr, FALSE);
+  if (gPage == MONITOR_PAGE_STEADINESS) {
+    InvalidateRect(Child(window, IDC_STEADY_PLOT), nullptr, FALSE);
+    SteadyFigures figures;
+    SteadinessMeasure(gSteadiness, &figures, nullptr);
+    char text[STEADY_TEXT_SIZE];
+    FormatSteadyFigures(figures, text, sizeof text);
+    SetText(Child(window, IDC_STEADY_FIGURES), text);
+  }
 }
 
 void TakeSentences(HWND window) {
@@ -165,6 +176,8 @@ void ShowPage(HWND window, int page) {
   (void)SendMessageA(Child(window, IDC_TABS), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
   ShowChild(window, IDC_SIGNAL_BARS, page == MONITOR_PAGE_SIGNALS);
   ShowSentencePane(window, page == MONITOR_PAGE_SENTENCES);
+  for (int id : {IDC_STEADY_PLOT, IDC_STEADY_FIGURES, IDC_STEADY_RESET})
+    ShowChild(window, id, page == MONITOR_PAGE_STEADINESS);
   Redraw(window);
 }
 
@@ -223,6 +236,10 @@ void OnCreate(HWND window) {
   }
   MakeChild(window, "STATIC", "Closed", SS_LEFT | SS_NOPREFIX | SS_SUNKEN, IDC_LINK_LINE);
   CreateSentencePane(window);
+  MakeChild(window, STEADINESS_CLASS, "", 0, IDC_STEADY_PLOT);
+  HWND figures = MakeChild(window, "STATIC", "", SS_LEFT | SS_NOPREFIX, IDC_STEADY_FIGURES);
+  if (figures) SendMessageA(figures, WM_SETFONT, reinterpret_cast<WPARAM>(MonitorFixedFont()), FALSE);
+  MakeChild(window, "BUTTON", "Reset", BS_PUSHBUTTON | WS_TABSTOP, IDC_STEADY_RESET);
   MakeTabs(window);
   ShowPage(window, gOptions.page);
   FillLists(window);
@@ -241,6 +258,9 @@ void OnSize(HWND window, int width, int height) {
   Place(window, IDC_TABS, layout.tabs);
   Place(window, IDC_SIGNAL_BARS, layout.signalBars);
   PlaceSentencePane(window, layout);
+  Place(window, IDC_STEADY_PLOT, layout.steadyPlot);
+  Place(window, IDC_STEADY_FIGURES, layout.steadyFigures);
+  Place(window, IDC_STEADY_RESET, layout.steadyReset);
   Place(window, IDC_LINK_LINE, layout.linkLine);
   Place(window, IDC_PORT_LABEL, layout.portLabel);
   Place(window, IDC_SPEED_LABEL, layout.speedLabel);
@@ -286,6 +306,10 @@ void OnCommand(HWND window, int id, int code) {
       } else {
         BeginRecording(window, nullptr);
       }
+      break;
+    case IDC_STEADY_RESET:
+      SteadinessReset(&gSteadiness);
+      Redraw(window);
       break;
     case IDC_SENTENCE_PAUSE:
       UpdateSentencePane(window);  // catches up when Pause is let go
@@ -364,7 +388,8 @@ HWND CreateMonitorWindow(HINSTANCE instance, const MonitorOptions& options, int 
   gOptions = options;
   const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES};
   if (!InitCommonControlsEx(&controls)) return nullptr;
-  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance)) return nullptr;
+  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance) || !RegisterSteadinessClass(instance))
+    return nullptr;
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = MonitorProc;
