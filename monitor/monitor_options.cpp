@@ -6,6 +6,8 @@
 
 #include <nmea/receiver.h>
 
+#include "monitor/monitor_ids.h"
+
 namespace {
 
 bool IsAuto(const char* word) { return std::strcmp(word, "auto") == 0 || std::strcmp(word, "Auto") == 0; }
@@ -44,8 +46,24 @@ bool ParseBaudOption(const char* word, uint32_t* baud) {
   return false;
 }
 
+namespace {
+
+const char* const PAGE_WORDS[MONITOR_PAGE_COUNT] = {"signals", "sentences", "steadiness"};
+
+bool ParsePage(const char* word, int32_t* page) {
+  for (int32_t i = 0; i < MONITOR_PAGE_COUNT; ++i) {
+    if (std::strcmp(word, PAGE_WORDS[i]) == 0) {
+      *page = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* options, char* error, int size) {
-  *options = {-1, GPS_BAUD_AUTO, 0};
+  *options = {-1, GPS_BAUD_AUTO, 0, MONITOR_PAGE_SIGNALS, nullptr};
   for (int i = 0; i < argc; ++i) {
     const char* word = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -55,8 +73,13 @@ int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* o
       ++i;
     } else if (std::strcmp(word, "--baud") == 0 && value && ParseBaudOption(value, &options->baudRate)) {
       ++i;
+    } else if (std::strcmp(word, "--view") == 0 && value && ParsePage(value, &options->page)) {
+      ++i;
+    } else if (std::strcmp(word, "--record") == 0 && value && value[0] != '\0') {
+      options->record = value;
+      ++i;
     } else {
-      std::snprintf(error, size, "%s%s%s: use --port COM1..COM16|auto, --baud <speed>|auto, --start", word,
+      std::snprintf(error, size, "%s%s%s: use --port COM1..COM16|auto, --baud <speed>|auto, --start, --view signals|sentences|steadiness, --record FILE", word,
                     value && word[0] == '-' ? " " : "", value && word[0] == '-' ? value : "");
       return 1;
     }

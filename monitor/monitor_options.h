@@ -1,6 +1,7 @@
 // The monitor's command line: which port and speed to preselect, and whether
 // to start at once (for scripts and tests; a user picks in the window).
 //   orvogps-monitor.exe [--port COMn|auto] [--baud N|auto] [--start]
+//                       [--view signals|sentences|steadiness] [--record FILE]
 #ifndef ORVOGPS_MONITOR_OPTIONS_H
 #define ORVOGPS_MONITOR_OPTIONS_H
 
@@ -10,6 +11,8 @@ struct MonitorOptions {
   int32_t portIndex;  // 0 for COM1 ... 15 for COM16; -1 for Auto
   uint32_t baudRate;  // one of the library's speeds; 0 for Auto
   int32_t start;      // 1: press Start once the window is up
+  int32_t page;       // the page shown under the plot: MONITOR_PAGE_...
+  const char* record;  // record into this file once the receiver is open; null for none
 };
 
 // Fills options from the words of the command line (without the program's

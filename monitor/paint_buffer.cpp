@@ -143,3 +143,9 @@ HFONT MonitorFont(int height, bool bold) {
   gFonts[gFontCount++] = {height, bold, font};
   return font;
 }
+
+HFONT MonitorFixedFont() {
+  static HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New");
+  return font ? font : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+}

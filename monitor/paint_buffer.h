@@ -30,5 +30,7 @@ bool RegisterPaintedClass(HINSTANCE instance, const char* className, WNDPROC pro
 HPEN MonitorPen(COLORREF colour, int width, int style = PS_SOLID);
 HBRUSH MonitorBrush(COLORREF colour);
 HFONT MonitorFont(int height, bool bold = false);
+// The sentences' fixed-pitch font.
+HFONT MonitorFixedFont();
 
 #endif

@@ -11,6 +11,7 @@
 #include <nmea/navigation.h>
 
 #include "monitor/link_text.h"
+#include "monitor/sentence_log.h"
 
 // Posted to the window given to SessionInit.
 constexpr UINT WM_APP_EPOCH = WM_APP + 1;  // an epoch's fix and sky wait: SessionTakeEpoch
@@ -37,5 +38,13 @@ bool SessionFound(WPARAM generation, char* reason, int size);
 bool SessionTakeEpoch(GpsFix* fix, GpsSky* sky);
 
 void SessionLinkView(LinkView* view);
+
+// Where the open receiver's stream comes from ("COM3") and at what speed (0
+// while it is not known); false when none is open.
+bool SessionSource(char* name, int size, uint32_t* baudRate);
+
+// Moves the sentences told since the last call into log; returns how many
+// lines it added.
+int32_t SessionTakeSentences(SentenceLog* log);
 
 #endif

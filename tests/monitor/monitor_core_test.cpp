@@ -207,7 +207,7 @@ TEST(monitor_core_test, the_layout_scales_with_the_window_and_nothing_overlaps) 
     MonitorLayout l;
     LayOutMonitor(size[0], size[1], &l);
     const std::string legend = std::to_string(size[0]) + "x" + std::to_string(size[1]);
-    const Box parts[] = {l.startStop, l.skyPlot, l.fixPanel, l.signalBars, l.linkLine};
+    const Box parts[] = {l.startStop, l.record, l.skyPlot, l.fixPanel, l.tabs, l.linkLine};
     for (const Box& a : parts) {
       EXPECT_TRUE(Inside(a, size[0], size[1])) << legend;
       for (const Box& b : parts) {
@@ -218,7 +218,22 @@ TEST(monitor_core_test, the_layout_scales_with_the_window_and_nothing_overlaps) 
     }
     EXPECT_EQ(l.skyPlot.width, l.skyPlot.height) << legend << ": the plot is square";
     EXPECT_GT(l.skyPlot.width, lastPlot) << legend << ": the plot grows with the window";
-    EXPECT_GE(l.signalBars.height, 120) << legend;
+    EXPECT_GE(l.signalBars.height, 110) << legend;
+    // Each page's parts stay inside the page and apart.
+    for (const auto& page : {std::vector<Box>{l.sentencePause, l.sentenceTotals, l.sentenceList},
+                             std::vector<Box>{l.steadyPlot, l.steadyFigures, l.steadyReset}}) {
+      for (const Box& a : page) {
+        EXPECT_TRUE(Inside(a, size[0], size[1]) && !Overlap(a, l.fixPanel) && a.top >= l.signalBars.top &&
+                    a.top + a.height <= l.signalBars.top + l.signalBars.height)
+            << legend;
+        for (const Box& b : page) {
+          if (&a != &b) {
+            EXPECT_FALSE(Overlap(a, b)) << legend;
+          }
+        }
+      }
+    }
+    EXPECT_EQ(l.steadyPlot.width, l.steadyPlot.height) << legend;
     EXPECT_EQ(l.fixPanel.height, FIX_ROW_COUNT * FIX_ROW_HEIGHT) << legend << ": every fix row shows";
     lastPlot = l.skyPlot.width;
   }
