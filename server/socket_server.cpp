@@ -66,6 +66,7 @@ struct SocketServer::Impl {
   GpsSky sky = {};
   int32_t lastTimeOfDay = -1;
   FeedEntry entry = {};
+  uint64_t droppedToClients = 0;  // lines that slow clients lost, over the run
 
   bool Open(const ListenAddress& address, SOCKET* listener, std::string* error);
   void Run();
@@ -209,10 +210,14 @@ void SocketServer::Impl::Run() {
   }
   for (auto& c : clients) CloseClient(c.get());
   clients.clear();
+  std::printf("dropped: %llu entries from the receiver's queue, %llu lines to slow clients\n",
+              static_cast<unsigned long long>(feed.Dropped()), static_cast<unsigned long long>(droppedToClients));
+  std::fflush(stdout);
 }
 
 void SocketServer::Impl::CloseClient(Client* c) {
   if (c->socket == INVALID_SOCKET) return;
+  droppedToClients += c->out.DroppedLines();
   closesocket(c->socket);
   c->socket = INVALID_SOCKET;
 }
