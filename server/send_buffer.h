@@ -25,10 +25,15 @@ class SendBuffer {
   // being sent, and the new line itself when even that is too long.
   void Add(SharedLine line, uint64_t nowMs);
 
-  // The bytes to send next (the rest of the oldest line), empty when none.
-  const char* Next() const;
-  size_t NextSize() const;
-  // size bytes of Next() were sent.
+  struct Piece {
+    const char* data;
+    size_t size;
+  };
+  // The bytes to send next, in order, into pieces (at most max): the rest
+  // of the oldest line and the lines after it, for one gathering send.
+  // Returns how many pieces it filled, 0 when nothing waits.
+  size_t Pending(Piece* pieces, size_t max) const;
+  // size bytes of what Pending gave were sent.
   void Sent(size_t size);
 
   bool Empty() const { return lines_.empty(); }
@@ -39,6 +44,8 @@ class SendBuffer {
   bool TooFarBehind(uint64_t nowMs) const;
 
  private:
+  size_t FrontLeft() const { return lines_.front()->size() - frontSent_; }
+
   size_t limit_;
   std::deque<SharedLine> lines_;
   size_t bytes_ = 0;      // unsent bytes of lines_

@@ -17,6 +17,8 @@ namespace {
 // does not read beyond it is dropped, oldest first.
 constexpr size_t SEND_LIMIT = 256 * 1024;
 constexpr int SYSTEM_SEND_BUFFER = 64 * 1024;
+// Lines handed to one send.
+constexpr size_t GATHER = 64;
 // Entries between the reader thread and the server's: several seconds of
 // sentences and epochs, should the server's thread be held up.
 constexpr size_t FEED_CAPACITY = 1024;
@@ -66,6 +68,7 @@ struct SocketServer::Impl {
   GpsSky sky = {};
   int32_t lastTimeOfDay = -1;
   FeedEntry entry = {};
+  uint64_t droppedToClients = 0;  // lines that slow clients lost, over the run
 
   bool Open(const ListenAddress& address, SOCKET* listener, std::string* error);
   void Run();
@@ -209,10 +212,14 @@ void SocketServer::Impl::Run() {
   }
   for (auto& c : clients) CloseClient(c.get());
   clients.clear();
+  std::printf("dropped: %llu entries from the receiver's queue, %llu lines to slow clients\n",
+              static_cast<unsigned long long>(feed.Dropped()), static_cast<unsigned long long>(droppedToClients));
+  std::fflush(stdout);
 }
 
 void SocketServer::Impl::CloseClient(Client* c) {
   if (c->socket == INVALID_SOCKET) return;
+  droppedToClients += c->out.DroppedLines();
   closesocket(c->socket);
   c->socket = INVALID_SOCKET;
 }
@@ -262,15 +269,25 @@ void SocketServer::Impl::Read(Client* c) {
   }
 }
 
+// Every line waiting goes out in as few sends as it can: under Wine each
+// send is a trip to the Wine server, and a busy cycle to 64 clients would
+// otherwise queue up behind them.
 void SocketServer::Impl::Flush(Client* c) {
-  while (c->socket != INVALID_SOCKET && !c->out.Empty()) {
-    const int sent = send(c->socket, c->out.Next(), static_cast<int>(c->out.NextSize()), 0);
-    if (sent > 0) {
-      c->out.Sent(static_cast<size_t>(sent));
-    } else {
+  SendBuffer::Piece pieces[GATHER];
+  WSABUF buffers[GATHER];
+  while (c->socket != INVALID_SOCKET) {
+    const size_t n = c->out.Pending(pieces, GATHER);
+    if (n == 0) return;
+    for (size_t i = 0; i < n; ++i)
+      buffers[i] = {static_cast<ULONG>(pieces[i].size), const_cast<char*>(pieces[i].data)};
+    DWORD sent = 0;
+    if (WSASend(c->socket, buffers, static_cast<DWORD>(n), &sent, 0, nullptr, nullptr) != 0) {
       if (WSAGetLastError() != WSAEWOULDBLOCK) CloseClient(c);
       return;
     }
+    // After a short send the next one fails with WSAEWOULDBLOCK, which
+    // makes FD_WRITE tell when there is room again.
+    c->out.Sent(sent);
   }
 }
 

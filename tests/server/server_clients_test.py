@@ -10,20 +10,20 @@ time.
 import json
 import os
 import re
-import select
 import signal
-import socket
 import subprocess
 import sys
-import termios
-import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from server_harness import (DEADLINE_S, Client, Feeder, Output, free_port, nmea_valid, read_all,  # noqa: E402
+                            run_server as start_server, state_env, wine_pid)
 
 VNM, STATE, SERVER, CAPTURE = sys.argv[1:5]
 PAIR = 4
 BAUD = 230400
 CYCLE_S = 0.1
-DEADLINE_S = 30  # the machine is shared: generous, never a pacing
+ENV = state_env(STATE)
 
 FAILURES = []
 
@@ -35,181 +35,8 @@ def check(ok, what):
     return ok
 
 
-def env_of_state():
-    env = dict(os.environ)
-    with open(os.path.join(STATE, "env")) as f:
-        for line in f:
-            m = re.match(r"export (\w+)='?([^']*)'?$", line.strip())
-            if m:
-                env[m.group(1)] = m.group(2)
-    return env
-
-
-ENV = env_of_state()
-FAR = ENV["ORVO_FAR%d" % PAIR]
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def nmea_valid(line):
-    """$...*HH with the right checksum."""
-    m = re.fullmatch(r"[$!]([^*]*)\*([0-9A-F]{2})", line)
-    if not m:
-        return False
-    total = 0
-    for ch in m.group(1).encode():
-        total ^= ch
-    return total == int(m.group(2), 16)
-
-
-def cycles(path):
-    """The capture's lines in cycles: a cycle starts at each GGA, RMC or GLL
-    whose time differs from the cycle's."""
-    groups, group, stamp = [], [], None
-    with open(path, "rb") as f:
-        for raw in f:
-            if raw.startswith(b"#") or not raw.strip():
-                continue
-            line = raw.rstrip(b"\r\n") + b"\r\n"
-            m = re.match(rb"\$..(GGA|RMC|GLL),(\d{6})", line)
-            if m and stamp is not None and m.group(2) != stamp:
-                groups.append(group)
-                group = []
-            if m:
-                stamp = m.group(2)
-            group.append(line)
-    groups.append(group)
-    return groups
-
-
-class Feeder(threading.Thread):
-    """Plays the receiver on the far end, reopening it after a replug."""
-
-    def __init__(self):
-        super().__init__(daemon=True)
-        self.groups = cycles(CAPTURE)
-        self.stop = threading.Event()
-
-    def open_far(self):
-        fd = os.open(FAR, os.O_WRONLY | os.O_NOCTTY)
-        attrs = termios.tcgetattr(fd)
-        attrs[0] = attrs[1] = attrs[3] = 0
-        attrs[2] = termios.CS8 | termios.CREAD | termios.CLOCAL
-        attrs[4] = attrs[5] = termios.B230400
-        termios.tcsetattr(fd, termios.TCSANOW, attrs)
-        return fd
-
-    def run(self):
-        fd, i = None, 0
-        while not self.stop.is_set():
-            try:
-                if fd is None:
-                    fd = self.open_far()
-                os.write(fd, b"".join(self.groups[i % len(self.groups)]))
-                i += 1
-            except OSError:
-                if fd is not None:
-                    os.close(fd)
-                fd = None  # unplugged: try again next cycle
-            self.stop.wait(CYCLE_S)
-
-
-class Client:
-    """A line-reading TCP client."""
-
-    def __init__(self, port, rcvbuf=None):
-        self.sock = socket.socket()
-        if rcvbuf:
-            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
-        self.sock.connect(("127.0.0.1", port))
-        self.buf = b""
-        self.closed = False
-
-    def send(self, data):
-        self.sock.sendall(data)
-
-    def line(self, timeout=DEADLINE_S):
-        """The next line with its CR LF, or None at the deadline or end."""
-        end = time.monotonic() + timeout
-        while b"\n" not in self.buf:
-            left = end - time.monotonic()
-            if left <= 0 or self.closed:
-                return None
-            ready, _, _ = select.select([self.sock], [], [], left)
-            if ready:
-                try:
-                    data = self.sock.recv(65536)
-                except ConnectionResetError:
-                    data = b""
-                if not data:
-                    self.closed = True
-                self.buf += data
-        line, self.buf = self.buf.split(b"\n", 1)
-        return line + b"\n"
-
-    def objects(self, wanted, timeout=DEADLINE_S):
-        """Reads until an object of class wanted; returns every object read."""
-        got = []
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
-            line = self.line(end - time.monotonic())
-            if line is None:
-                break
-            if line.startswith(b"{"):
-                got.append(json.loads(line))
-                if got[-1]["class"] == wanted:
-                    return got
-        return got
-
-    def ends(self, timeout=DEADLINE_S):
-        """True when the server closes the connection before the deadline."""
-        end = time.monotonic() + timeout
-        while not self.closed and time.monotonic() < end:
-            self.line(end - time.monotonic())
-        return self.closed
-
-    def close(self):
-        self.sock.close()
-
-
 def run_server(*args):
-    cmd = ["sh", VNM, "run", STATE, "--shim", "--", SERVER] + list(args)
-    return subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=ENV, text=True)
-
-
-def wine_pid(exe):
-    """Wine's process for exe, whose command line starts with its path."""
-    for pid in os.listdir("/proc"):
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                if f.read().split(b"\0")[0] == exe.encode():
-                    return int(pid)
-        except OSError:
-            pass
-    return None
-
-
-class Output(threading.Thread):
-    """Collects the server's output lines, for waiting on one."""
-
-    def __init__(self, proc):
-        super().__init__(daemon=True)
-        self.proc, self.lines, self.cond = proc, [], threading.Condition()
-
-    def run(self):
-        for line in self.proc.stdout:
-            with self.cond:
-                self.lines.append(line.rstrip("\n"))
-                self.cond.notify_all()
-
-    def wait_for(self, text, timeout=DEADLINE_S, after=0):
-        with self.cond:
-            return self.cond.wait_for(
-                lambda: any(text in l for l in self.lines[after:]), timeout)
+    return start_server(VNM, STATE, ENV, SERVER, *args)
 
 
 def gpspipe(port, flag):
@@ -311,19 +138,12 @@ def test_bad_requests(port):
 def tpv_times(clients, count):
     """Reads every client at once until each has count TPVs: their times."""
     times = {c: [] for c in clients}
-    end = time.monotonic() + DEADLINE_S * 2
-    while time.monotonic() < end and any(len(t) < count for t in times.values()):
-        ready, _, _ = select.select([c.sock for c in clients], [], [], 1)
-        for c in clients:
-            if c.sock not in ready:
-                continue
-            data = c.sock.recv(65536)
-            c.buf += data
-            *lines, c.buf = c.buf.split(b"\n")
-            times[c] += [json.loads(l)["time"] for l in lines if l.startswith(b'{"class":"TPV"')]
-            if not data:
-                clients = [k for k in clients if k is not c]
-    return [times[c] for c in times]
+
+    def on_line(c, line, _):
+        if line.startswith(b'{"class":"TPV"'):
+            times[c].append(json.loads(line)["time"])
+    read_all(clients, on_line, lambda: all(len(t) >= count for t in times.values()), DEADLINE_S * 2)
+    return [times[c] for c in clients]
 
 
 def test_many_clients(port, out):
@@ -334,7 +154,7 @@ def test_many_clients(port, out):
     for w in watchers:
         w.send(b'?WATCH={"enable":true,"json":true}\n')
     extra = Client(port)
-    check(extra.ends() and extra.buf == b"", "the 65th client is closed at once, sent nothing")
+    check(extra.line() is None and extra.closed and extra.buf == b"", "the 65th client is closed at once, sent nothing")
     extra.close()
     # Every watcher sees the same epochs, none missing: from the first TPV
     # all of them have, the next 30 are the same for each.
@@ -372,7 +192,7 @@ def test_unplug(port):
 
 def main():
     gpsd_port, nmea_port = free_port(), free_port()
-    feeder = Feeder()
+    feeder = Feeder(ENV["ORVO_FAR%d" % PAIR], CAPTURE, BAUD, CYCLE_S)
     feeder.start()
     server = run_server("--port", "COM%d" % PAIR, "--baud", str(BAUD), "--listen", "127.0.0.1:%d" % gpsd_port,
                         "--nmea-listen", "127.0.0.1:%d" % nmea_port)

@@ -151,13 +151,21 @@ TEST(watch_policy_test, what_a_watcher_is_sent) {
 
 SharedLine Line(const std::string& text) { return std::make_shared<const std::string>(text); }
 
+// Sends what waits in gathering sends of step bytes at most, each over at
+// most two pieces.
 std::string Drain(SendBuffer* b, size_t step) {
   std::string got;
-  while (!b->Empty()) {
-    const size_t n = std::min(step, b->NextSize());
-    got.append(b->Next(), n);
-    b->Sent(n);
+  SendBuffer::Piece pieces[2];
+  while (size_t n = b->Pending(pieces, 2)) {
+    size_t sent = 0;
+    for (size_t i = 0; i < n && sent < step; ++i) {
+      const size_t part = std::min(step - sent, pieces[i].size);
+      got.append(pieces[i].data, part);
+      sent += part;
+    }
+    b->Sent(sent);
   }
+  EXPECT_EQ(b->Bytes(), 0u);
   return got;
 }
 
