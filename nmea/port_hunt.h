@@ -35,9 +35,12 @@ struct PortHunt {
 // The millisecond clock both threads use (GetTickCount: it wraps, and every
 // comparison subtracts).
 uint32_t HuntNowMs();
+// Tests: the clock HuntNowMs reads instead (null: GetTickCount again).
+void HuntUseClock(uint32_t (*clock)());
 
 // Searching thread, before the port opens or after a speed change: a new
-// generation from now.  wake must outlive the port's reader thread.
+// generation from now, whose word is empty until the reader publishes one.
+// wake must outlive the port's reader thread.
 void HuntStart(PortHunt* hunt, uint32_t baudRate, bool searching);
 
 // Reader thread, before feeding a block: true when a new generation began,
@@ -54,8 +57,13 @@ uint32_t HuntFlags(const PortHunt* hunt);
 // wait at most before asking again.
 LineVerdict HuntJudge(const PortHunt* hunt, uint32_t* waitMs);
 
-// Searching thread: sets the next speed on the open port and starts its
-// generation.  Returns OrvoCOMSetBaudRate's result.
+// Searching thread: sets the next speed on the open port and, once the
+// driver took it, starts its generation.  Returns OrvoCOMSetBaudRate's
+// result; a speed refused starts nothing, and the port keeps its speed.
 int32_t HuntSwitch(PortHunt* hunt, ComPort* port, uint32_t baudRate, bool searching);
+// Searching thread: switches to the search's next speed the driver accepts,
+// passing refused ones over at once.  When it refuses a whole round, the
+// port's own speed starts a generation again.  Returns the speed now tried.
+uint32_t HuntNextSpeed(PortHunt* hunt, ComPort* port, LineSearch* search);
 
 #endif

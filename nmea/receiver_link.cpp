@@ -65,11 +65,17 @@ uint32_t SpeedToOpenAt(uint32_t first) {
 // Opens the port (context->port), searching from first; returns
 // OrvoCOMOpenPort's result.
 int32_t OpenPort(uint32_t first, uint32_t* error) {
-  const uint32_t baud = SpeedToOpenAt(first);
-  // The generation before the port: its reader may deliver at once.
-  HuntStart(&gLink.hunt, baud, gLink.searching);
-  const int32_t code = OpenReceiverPort(gLink.portIndex, baud, gLink.context, &gLink.context->port,
-                                        LinkRxBytes, error);
+  uint32_t baud = SpeedToOpenAt(first);
+  int32_t code = 0;
+  for (int32_t tried = 1;; ++tried) {
+    // The generation before the port: its reader may deliver at once.
+    HuntStart(&gLink.hunt, baud, gLink.searching);
+    code = OpenReceiverPort(gLink.portIndex, baud, gLink.context, &gLink.context->port,
+                            LinkRxBytes, error);
+    // A speed the driver refuses is passed over at once while searching.
+    if (code != COM_SPEED_REFUSED || !gLink.searching || tried == LINE_SPEED_COUNT) break;
+    baud = LineSearchNext(&gLink.search);
+  }
   if (code != 0) return code;
   PublishReceiverPort(gLink.context->port);
   OrvoCOMWatchDevice(gLink.context->port, gLink.hunt.wake);
@@ -101,11 +107,7 @@ DWORD Steer(ComPort* port) {
         Show(GPS_LINK_RECEIVING, hunt.baudRate);
         return INFINITE;
       }
-      const uint32_t next = LineSearchNext(&gLink.search);
-      // A speed the driver refuses is passed over: its generation starts all
-      // the same and is left after LINE_SILENT_MS at most.
-      (void)HuntSwitch(&hunt, port, next, true);
-      Show(GPS_LINK_SEARCHING, next);
+      Show(GPS_LINK_SEARCHING, HuntNextSpeed(&hunt, port, &gLink.search));
     }
   }
   const uint32_t flags = HuntFlags(&hunt);
@@ -114,9 +116,7 @@ DWORD Steer(ComPort* port) {
       // The receiver was reconfigured or restarted at another speed.
       LineSearchStart(&gLink.search, 0);
       gLink.searching = true;
-      const uint32_t next = LineSearchNext(&gLink.search);
-      (void)HuntSwitch(&hunt, port, next, true);
-      Show(GPS_LINK_SEARCHING, next);
+      Show(GPS_LINK_SEARCHING, HuntNextSpeed(&hunt, port, &gLink.search));
       return Steer(port);
     }
     // The caller's speed stays; a new generation may take it again.
