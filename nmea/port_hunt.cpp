@@ -35,6 +35,14 @@ void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified, uint32_t h
   const uint32_t now = HuntNowMs();
   const uint32_t flags = LineTallyBlock(&hunt->tally, now, bytes, verified, held, &burstBegan);
   hunt->word.store(LinePack(hunt->fedGeneration, now, flags), std::memory_order_release);
+  if (verified > 0) {
+    LinkHeardBlock(&hunt->heardTrack, now);
+    // Sequentially consistent, as the searcher's request and look are: one
+    // of the two sees the other's store.
+    hunt->heard.store(LinkHeardPack(&hunt->heardTrack));
+    if (hunt->wantHeard.load() && hunt->wantHeard.exchange(0))
+      (void)SetEvent(hunt->wake);
+  }
   // The searching thread sleeps until something can change its mind: a
   // verdict that is new, or (while it searches) a burst to time.
   const uint32_t news = (flags & ~hunt->fedFlags) & (LINE_SENTENCES | LINE_GARBAGE);
@@ -43,6 +51,10 @@ void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified, uint32_t h
     (void)SetEvent(hunt->wake);  // the searcher's event, alive while the port is open
   }
 }
+
+uint64_t HuntHeard(const PortHunt* hunt) { return hunt->heard.load(); }
+
+void HuntWakeOnHeard(PortHunt* hunt) { hunt->wantHeard.store(1); }
 
 uint32_t HuntFlags(const PortHunt* hunt) {
   const uint64_t word = hunt->word.load(std::memory_order_acquire);

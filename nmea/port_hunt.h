@@ -13,6 +13,7 @@
 
 #include "comport/comport.h"
 #include "nmea/line_judge.h"
+#include "nmea/link_silence.h"
 
 struct PortHunt {
   // Written by the searching thread: generation << 32 | start time, and
@@ -21,11 +22,17 @@ struct PortHunt {
   std::atomic<int32_t> searching;
   // Written by the reader thread: its LinePack word.
   std::atomic<uint64_t> word;
+  // Written by the reader thread: when something last verified, and the
+  // receiver's cycle (LinkHeardPack), over every generation.
+  std::atomic<uint64_t> heard;
+  // Set by the searching thread to be woken by the next block that verifies.
+  std::atomic<int32_t> wantHeard;
   HANDLE wake;  // auto-reset: the reader sets it when the word needs a look
   // The reader thread's own.
   LineTally tally;
   uint16_t fedGeneration;
   uint32_t fedFlags;
+  LinkHeard heardTrack;
   // The searching thread's own.
   uint16_t generation;
   uint32_t startMs;
@@ -49,6 +56,13 @@ bool HuntBlockBegins(PortHunt* hunt);
 // Reader thread, after feeding it: bytes fed, sentences and frames that
 // verified, bytes held in a frame candidate at its end.
 void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified, uint32_t held);
+
+// Searching thread: the time something last verified and the receiver's
+// cycle (LinkHeardLastMs, LinkHeardCycleMs).
+uint64_t HuntHeard(const PortHunt* hunt);
+// Searching thread: the next block that verifies sets wake (call it before
+// looking at HuntHeard, so that none comes unseen in between).
+void HuntWakeOnHeard(PortHunt* hunt);
 
 // Searching thread: the flags of the current generation (0 before its first
 // block).
