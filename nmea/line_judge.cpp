@@ -72,7 +72,9 @@ LineVerdict LineJudgeSearch(uint64_t word, uint16_t generation, uint32_t startMs
   const uint32_t lastMs = flags & LINE_HEARD ? LineLastMs(word) : startMs;
   if (flags & LINE_SENTENCES) return LINE_TAKE;
   if (flags & LINE_GARBAGE) return LINE_LEAVE;
-  const uint32_t quietFor = nowMs - lastMs;
+  // A block published after the caller read its clock is not from the future.
+  const uint32_t sinceLast = nowMs - lastMs;
+  const uint32_t quietFor = static_cast<int32_t>(sinceLast) < 0 ? 0 : sinceLast;
   if (quietFor >= LINE_SILENT_MS) return LINE_LEAVE;
   uint32_t wait = LINE_SILENT_MS - quietFor;
   // A whole burst at the receiver's speed holds a whole sentence.

@@ -162,7 +162,9 @@ int32_t OrvoGPSGetLink(const GpsContext* context, GpsLink* link) {
   if (!port || !port->isOpen) return 0;
   GpsStats stats = {};
   (void)GpsGetStats(context, &stats);  // cannot fail for a context and a record
-  link->state = stats.sentences + stats.ignored > 0 ? GPS_LINK_RECEIVING : GPS_LINK_NO_SENTENCES;
+  link->state = stats.sentences + stats.ignored + stats.frames > 0 ? GPS_LINK_RECEIVING
+                                                                    : GPS_LINK_NO_SENTENCES;
+  if (OrvoCOMIsDeviceGone(port)) link->state = GPS_LINK_DEVICE_LOST;
   link->portIndex = static_cast<int32_t>(port - OrvoCOMGetPort(0));
   link->baudRate = GPS_BAUD_RATE;
   return 0;

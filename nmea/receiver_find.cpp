@@ -68,10 +68,16 @@ uint32_t OpenCandidates(const GpsFindOptions* o, HANDLE wake, uint32_t* skipped)
     c.index = i;
     c.hunt.wake = wake;
     LineSearchStart(&c.search, o->baudRate ? o->baudRate : LastFoundBaud(i));
-    const uint32_t baud = LineSearchNext(&c.search);
-    HuntStart(&c.hunt, baud, true);
     uint32_t error = 0;
-    if (OpenReceiverPort(i, baud, &c, &c.port, FindRxBytes, &error) != 0) {
+    int32_t code = 0;
+    for (int32_t tried = 1;; ++tried) {
+      const uint32_t baud = LineSearchNext(&c.search);
+      HuntStart(&c.hunt, baud, true);
+      code = OpenReceiverPort(i, baud, &c, &c.port, FindRxBytes, &error);
+      // A speed the driver refuses is passed over at once.
+      if (code != COM_SPEED_REFUSED || o->baudRate || tried == LINE_SPEED_COUNT) break;
+    }
+    if (code != 0) {
       c.port = nullptr;
       *skipped |= 1u << i;
       continue;
@@ -97,9 +103,7 @@ Candidate* JudgeCandidates(const GpsFindOptions* o, uint32_t* waitMs) {
       if (o->baudRate) {
         HuntStart(&c.hunt, o->baudRate, true);  // the one speed asked for: listen on
       } else {
-        // A speed the driver refuses is left after LINE_SILENT_MS like a
-        // silent one.
-        (void)HuntSwitch(&c.hunt, c.port, LineSearchNext(&c.search), true);
+        (void)HuntNextSpeed(&c.hunt, c.port, &c.search);
       }
     }
   }

@@ -41,6 +41,7 @@ DWORD gFailOpenError;
 DWORD gFailCloseError;
 std::atomic<DWORD> gLatchedErrors{0};
 std::atomic<bool> gCancelOnlyOnPurge{false};
+std::atomic<bool (*)(DWORD)> gRefusedSpeed{nullptr};
 
 // The driver's fAbortOnError, as the device reports it before the open and
 // as SetCommState then applies it, and whether an abort is in force: every
@@ -154,6 +155,11 @@ BOOL WINAPI FakeSetCommState(HANDLE h, LPDCB d) {
   LoggedCall* entry = Log(OsCall::SetCommState, h, {Num(d)});
   if (d) entry->dcb = *d;
   if (Enter(OsCall::SetCommState)) return FALSE;
+  bool (*refused)(DWORD) = gRefusedSpeed.load();
+  if (d && refused && refused(d->BaudRate)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
   if (!gEditState && !kRealComOs.SetCommState(h, d)) return FALSE;
   gAbortOnError = d->fAbortOnError != 0 || gAlwaysAbort;
   return TRUE;
@@ -301,6 +307,7 @@ void ResetState() {
   gFailOpenPath[0] = '\0';
   gLatchedErrors = 0;
   gCancelOnlyOnPurge = false;
+  gRefusedSpeed = nullptr;
   gDeviceAbortOnError = false;
   gAlwaysAbort = false;
   gAbortOnError = false;
@@ -419,3 +426,5 @@ void FailOpenOf(const char* path, DWORD error) {
   gFailOpenError = error;
   strncpy(gFailOpenPath, path, sizeof gFailOpenPath - 1);
 }
+
+void RefuseSpeeds(bool (*refused)(DWORD baud)) { gRefusedSpeed = refused; }

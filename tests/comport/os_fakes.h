@@ -69,6 +69,10 @@ int CountLoggedCalls(int from, OsCall call, HANDLE handle);
 void EditReportedState(void (*edit)(DCB*));
 // GetCommTimeouts reports these instead of the device's own.
 void ReportTimeouts(const COMMTIMEOUTS& timeouts);
+// SetCommState refuses (ERROR_INVALID_PARAMETER) a state whose speed
+// refused(baud) is true, as serial.sys does for a rate its UART cannot make
+// and some virtual ports for any change; null refuses nothing.
+void RefuseSpeeds(bool (*refused)(DWORD baud));
 // CloseHandle of this handle fails with error, leaving it open.
 void FailCloseOf(HANDLE handle, DWORD error);
 // CreateFileA of this device path ("\\\\.\\COM3") fails with error, as for a
