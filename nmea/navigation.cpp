@@ -202,16 +202,16 @@ uint32_t ReadKind(GpsNavigation* navigation, SentenceKind kind, const SentenceFi
 
 }  // namespace
 
-void GpsNavigationUpdate(const char* sentence, SentenceIds* ids) {
+void GpsNavigationUpdate(const char* sentence, SentenceIds* ids, SentenceFields* split) {
   GpsNavigation* navigation = &gGpsContext.navigation;
   ids->signalId = GPS_UNKNOWN;
   ids->systemId = GPS_UNKNOWN;
   const Address address = AddressOf(sentence);
   bool quectel;
   SentenceKind kind = KindOfAddress(sentence, address, &quectel);
-  SentenceFields fields;
+  SentenceFields& fields = *split;
   fields.sentence = sentence;
-  fields.count = 0;
+  fields.count = -1;
   int32_t systemIdField = 0;
   // Only the sentences the state reads are cut into fields.
   if (kind != KIND_OTHER && (!SplitSentence(sentence, &fields) || (quectel && fields.count < 3))) kind = KIND_OTHER;
