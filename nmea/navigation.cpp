@@ -24,15 +24,16 @@ struct KindRow {
   SentenceKind kind;
 };
 
+// The most frequent first: the table is searched in its order.
 constexpr KindRow KIND_TABLE[] = {
+    {TypeKey("GSV"), KIND_GSV},  // satellites in view
+    {TypeKey("GSA"), KIND_GSA},  // mode, satellites used, DOPs
     {TypeKey("GGA"), KIND_GGA},  // time, position, quality, satellites used, HDOP, altitude, geoid
-    {TypeKey("GNS"), KIND_GNS},  // the same for several constellations, a mode letter each
     {TypeKey("RMC"), KIND_RMC},  // time, status, position, speed, track, date
     {TypeKey("GLL"), KIND_GLL},  // position, time, status
-    {TypeKey("ZDA"), KIND_ZDA},  // time and date
     {TypeKey("VTG"), KIND_VTG},  // track and speed
-    {TypeKey("GSA"), KIND_GSA},  // mode, satellites used, DOPs
-    {TypeKey("GSV"), KIND_GSV},  // satellites in view
+    {TypeKey("GNS"), KIND_GNS},  // the same as GGA for several constellations, a mode letter each
+    {TypeKey("ZDA"), KIND_ZDA},  // time and date
     {TypeKey("GST"), KIND_GST},  // the receiver's error estimate
     {TypeKey("HDT"), KIND_HDT},  // true heading
     {TypeKey("THS"), KIND_THS},  // true heading and its mode
