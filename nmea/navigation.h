@@ -128,6 +128,8 @@ constexpr int32_t GPS_GST_VALUES = 7;
 
 // Sets of satellites: one bit per (constellation, svid).
 constexpr int32_t GPS_USED_SET_WORDS = 8 * 256 / 64;
+constexpr uint8_t GPS_NO_SIGNAL = 0xFF;
+static_assert(GPS_SKY_SIZE < GPS_NO_SIGNAL, "signal indices fit below the chain's end mark");
 
 struct GpsNavigation {
   GpsFix fix;  // the feeding thread's working copies
@@ -165,6 +167,10 @@ struct GpsNavigation {
   uint64_t usedSet[GPS_USED_SET_WORDS];       // named by the latest run of GSA sentences
   uint64_t skySatellites[GPS_USED_SET_WORDS];  // with a signal in the sky
   uint16_t skyBits[GPS_SKY_SIZE];              // each signal's satellite in these sets
+  // Each satellite's signals in the sky, as a chain of indices ending in
+  // GPS_NO_SIGNAL: so a GSA that names a satellite finds its signals at once.
+  uint8_t firstSignal[GPS_USED_SET_WORDS * 64];
+  uint8_t nextSignal[GPS_SKY_SIZE];
 };
 
 #endif

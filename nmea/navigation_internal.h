@@ -40,7 +40,8 @@ struct SentenceIds {
 
 // Reads one verified sentence into the state of the one context and publishes
 // what changed; calls the epoch callback when the sentence completes an epoch.
-void GpsNavigationUpdate(const char* sentence, SentenceIds* ids);
+// *fields is its split when the state read it, else its count is -1.
+void GpsNavigationUpdate(const char* sentence, SentenceIds* ids, SentenceFields* fields);
 
 // The NMEA 4.10 signal id of a GSV sentence (after its whole groups of four,
 // one field of one hexadecimal digit), else GPS_UNKNOWN.  lastField is the

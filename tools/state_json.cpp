@@ -83,13 +83,13 @@ void FormatTpv(const GpsFix& fix, JsonText* out) {
 void FormatGst(const GpsFix& fix, JsonText* out) {
   out->length = 0;
   Append(out, "{\"class\":\"GST\"");
-  AppendKnownValue(out, "rms", fix.rangeRms);
-  AppendKnownValue(out, "major", fix.errorMajor);
-  AppendKnownValue(out, "minor", fix.errorMinor);
-  AppendKnownValue(out, "orient", fix.errorOrientation);
-  AppendKnownValue(out, "lat", fix.latitudeError);
-  AppendKnownValue(out, "lon", fix.longitudeError);
-  AppendKnownValue(out, "alt", fix.altitudeError);
+  const struct {
+    const char* name;
+    double value;
+  } values[] = {{"rms", fix.rangeRms},         {"major", fix.errorMajor},  {"minor", fix.errorMinor},
+                {"orient", fix.errorOrientation}, {"lat", fix.latitudeError}, {"lon", fix.longitudeError},
+                {"alt", fix.altitudeError}};
+  for (const auto& v : values) AppendKnownValue(out, v.name, v.value);
   Append(out, "}");
 }
 
