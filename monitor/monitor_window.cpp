@@ -322,7 +322,7 @@ void OnCommand(HWND window, int id, int code) {
       Redraw(window);
       break;
     case IDC_SENTENCE_PAUSE:
-      UpdateSentencePane(window);  // catches up when Pause is let go
+      OnSentencePause(window);
       break;
     default:
       break;
@@ -358,10 +358,6 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_NOTIFY:
       OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
       return 0;
-    case WM_MEASUREITEM:
-      return MeasureSentenceLine(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
-    case WM_DRAWITEM:
-      return DrawSentenceLine(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_APP_EPOCH:
       TakeSentences(window);
       if (SessionTakeEpoch(&gView.fix, &gView.sky)) {
@@ -398,7 +394,8 @@ HWND CreateMonitorWindow(HINSTANCE instance, const MonitorOptions& options, int 
   gOptions = options;
   const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES};
   if (!InitCommonControlsEx(&controls)) return nullptr;
-  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance) || !RegisterSteadinessClass(instance))
+  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance) || !RegisterSteadinessClass(instance) ||
+      !RegisterSentenceListClass(instance))
     return nullptr;
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;
