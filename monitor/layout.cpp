@@ -23,8 +23,9 @@ void LayOutMonitor(int32_t width, int32_t height, MonitorLayout* layout) {
   const int32_t y = GAP;
   layout->portLabel = {x, y + 4, 32, CHOICE_ROW - 4};
   x += 32;
-  layout->portList = {x, y, 90, 200};  // a drop-down list's height includes its list
-  x += 90 + GAP * 2;
+  // Wide enough for "orvogps-server (localhost)".
+  layout->portList = {x, y, 170, 200};  // a drop-down list's height includes its list
+  x += 170 + GAP * 2;
   layout->speedLabel = {x, y + 4, 42, CHOICE_ROW - 4};
   x += 42;
   layout->speedList = {x, y, 90, 200};

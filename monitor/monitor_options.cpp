@@ -63,7 +63,7 @@ bool ParsePage(const char* word, int32_t* page) {
 }  // namespace
 
 int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* options, char* error, int size) {
-  *options = {-1, GPS_BAUD_AUTO, 0, MONITOR_PAGE_SIGNALS, nullptr};
+  *options = {-1, GPS_BAUD_AUTO, 0, MONITOR_PAGE_SIGNALS, nullptr, "localhost", SERVER_DEFAULT_PORT};
   for (int i = 0; i < argc; ++i) {
     const char* word = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -75,11 +75,15 @@ int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* o
       ++i;
     } else if (std::strcmp(word, "--view") == 0 && value && ParsePage(value, &options->page)) {
       ++i;
+    } else if (std::strcmp(word, "--server") == 0 && value &&
+               ParseServerAddress(value, options->serverHost, &options->serverPort)) {
+      options->portIndex = MONITOR_PORT_SERVER;
+      ++i;
     } else if (std::strcmp(word, "--record") == 0 && value && value[0] != '\0') {
       options->record = value;
       ++i;
     } else {
-      std::snprintf(error, size, "%s%s%s: use --port COM1..COM16|auto, --baud <speed>|auto, --start, --view signals|sentences|steadiness, --record FILE", word,
+      std::snprintf(error, size, "%s%s%s: use --port COM1..COM16|auto, --baud <speed>|auto, --start, --view signals|sentences|steadiness, --record FILE, --server HOST:PORT", word,
                     value && word[0] == '-' ? " " : "", value && word[0] == '-' ? value : "");
       return 1;
     }

@@ -1,18 +1,25 @@
 // The monitor's command line: which port and speed to preselect, and whether
 // to start at once (for scripts and tests; a user picks in the window).
 //   orvogps-monitor.exe [--port COMn|auto] [--baud N|auto] [--start]
-//                       [--view signals|sentences|steadiness] [--record FILE]
+//                       [--view signals|sentences|steadiness] [--record FILE] [--server HOST:PORT]
 #ifndef ORVOGPS_MONITOR_OPTIONS_H
 #define ORVOGPS_MONITOR_OPTIONS_H
 
 #include <cstdint>
 
+#include "monitor/server_stream.h"
+
+// portIndex for the shared receiver: the server at serverHost:serverPort.
+constexpr int32_t MONITOR_PORT_SERVER = -2;
+
 struct MonitorOptions {
-  int32_t portIndex;  // 0 for COM1 ... 15 for COM16; -1 for Auto
+  int32_t portIndex;  // 0 for COM1 ... 15 for COM16; -1 for Auto; MONITOR_PORT_SERVER
   uint32_t baudRate;  // one of the library's speeds; 0 for Auto
   int32_t start;      // 1: press Start once the window is up
   int32_t page;       // the page shown under the plot: MONITOR_PAGE_...
   const char* record;  // record into this file once the receiver is open; null for none
+  char serverHost[SERVER_HOST_SIZE];  // the shared receiver's server: localhost unless --server says
+  uint16_t serverPort;
 };
 
 // Fills options from the words of the command line (without the program's

@@ -70,6 +70,14 @@ LPARAM SelectedData(HWND list) {
 void FillLists(HWND window) {
   HWND ports = Child(window, IDC_PORT_LIST);
   AddItem(ports, "Auto", -1);
+  char server[SERVER_HOST_SIZE + 32];
+  if (std::strcmp(gOptions.serverHost, "localhost") == 0 && gOptions.serverPort == SERVER_DEFAULT_PORT) {
+    std::snprintf(server, sizeof server, "orvogps-server (localhost)");
+  } else {
+    std::snprintf(server, sizeof server, "orvogps-server (%s:%u)", gOptions.serverHost,
+                  static_cast<unsigned>(gOptions.serverPort));
+  }
+  AddItem(ports, server, MONITOR_PORT_SERVER);
   uint32_t listed = 0;
   if (OrvoCOMListPorts(&listed) != 0) listed = (1u << COM_PORT_COUNT) - 1;
   for (int32_t i = 0; i < COM_PORT_COUNT; ++i) {
@@ -210,7 +218,9 @@ void Start(HWND window) {
   Redraw(window);
   const int32_t port = static_cast<int32_t>(SelectedData(Child(window, IDC_PORT_LIST)));
   const uint32_t baud = static_cast<uint32_t>(SelectedData(Child(window, IDC_SPEED_LIST)));
-  const bool started = SessionStart(port, baud, gNotice, sizeof gNotice);
+  const bool started = port == MONITOR_PORT_SERVER
+                           ? SessionStartServer(gOptions.serverHost, gOptions.serverPort, gNotice, sizeof gNotice)
+                           : SessionStart(port, baud, gNotice, sizeof gNotice);
   ShowRunning(window, started);
   TakeUpRecording(window);
 }
@@ -312,7 +322,7 @@ void OnCommand(HWND window, int id, int code) {
       Redraw(window);
       break;
     case IDC_SENTENCE_PAUSE:
-      UpdateSentencePane(window);  // catches up when Pause is let go
+      OnSentencePause(window);
       break;
     default:
       break;
@@ -348,10 +358,6 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_NOTIFY:
       OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
       return 0;
-    case WM_MEASUREITEM:
-      return MeasureSentenceLine(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
-    case WM_DRAWITEM:
-      return DrawSentenceLine(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_APP_EPOCH:
       TakeSentences(window);
       if (SessionTakeEpoch(&gView.fix, &gView.sky)) {
@@ -388,7 +394,8 @@ HWND CreateMonitorWindow(HINSTANCE instance, const MonitorOptions& options, int 
   gOptions = options;
   const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES};
   if (!InitCommonControlsEx(&controls)) return nullptr;
-  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance) || !RegisterSteadinessClass(instance))
+  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance) || !RegisterSteadinessClass(instance) ||
+      !RegisterSentenceListClass(instance))
     return nullptr;
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;

@@ -1,10 +1,12 @@
 #include "monitor/sentence_pane.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
 #include <nmea/nmea.h>
 
+#include "monitor/colours.h"
 #include "monitor/controls.h"
 #include "monitor/monitor_ids.h"
 #include "monitor/paint_buffer.h"
@@ -17,25 +19,139 @@ constexpr int LINE_HEIGHT = 15;
 constexpr COLORREF MARKED_COLOUR = RGB(200, 30, 30);
 
 bool gShown;
-uint32_t gShownAdded;  // gSentences.added when the list last showed it
+bool gPaused;
+// The history as Pause found it, shown until Pause is let go.
+SentenceLog gFrozen;
+// The first line shown, counted over every line ever added; -1 follows
+// the newest.
+int64_t gTop = -1;
+BackBuffer gBack;
 
-bool Paused(HWND parent) { return IsDlgButtonChecked(parent, IDC_SENTENCE_PAUSE) == BST_CHECKED; }
+const SentenceLog& Shown() { return gPaused ? gFrozen : gSentences; }
 
-void AddLine(HWND list, const SentenceLine& line) {
-  const LRESULT at = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.text));
-  if (at >= 0) SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(at), line.kind);
+int32_t VisibleLines(HWND list) {
+  RECT client;
+  if (!GetClientRect(list, &client)) return 1;
+  return std::max(1, static_cast<int>(client.bottom / LINE_HEIGHT));
+}
+
+// The history's line at the top when lines fit.
+int32_t FirstShown(int32_t lines) {
+  const SentenceLog& log = Shown();
+  const int32_t last = std::max(0, log.count - lines);
+  if (gTop < 0) return last;
+  const int64_t oldest = static_cast<int64_t>(log.added) - log.count;
+  return static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(gTop - oldest, last)));
+}
+
+int32_t FirstShown(HWND list) { return FirstShown(VisibleLines(list)); }
+
+void UpdateScrollBar(HWND list) {
+  SCROLLINFO info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+  info.nMin = 0;
+  info.nMax = std::max(0, Shown().count - 1);
+  info.nPage = static_cast<UINT>(VisibleLines(list));
+  info.nPos = FirstShown(list);
+  (void)SetScrollInfo(list, SB_VERT, &info, TRUE);
+}
+
+void Draw(HDC dc, int, int height) {
+  const SentenceLog& log = Shown();
+  SelectObject(dc, MonitorFixedFont());
+  const int32_t lines = std::max(1, height / LINE_HEIGHT);
+  const int32_t first = FirstShown(lines);
+  for (int32_t i = first; i < log.count && i < first + lines; ++i) {
+    const SentenceLine& line = SentenceLogLine(log, i);
+    SetTextColor(dc, line.kind == GPS_SENTENCE_VERIFIED ? TEXT_COLOUR : MARKED_COLOUR);
+    TextOutA(dc, 4, (i - first) * LINE_HEIGHT, line.text, static_cast<int>(std::strlen(line.text)));
+  }
+}
+
+void ScrollTo(HWND list, int32_t top) {
+  const SentenceLog& log = Shown();
+  const int32_t last = std::max(0, log.count - VisibleLines(list));
+  top = std::max(0, std::min(top, last));
+  // At the bottom: follow the newest again.
+  gTop = top >= last ? -1 : static_cast<int64_t>(log.added) - log.count + top;
+  UpdateScrollBar(list);
+  InvalidateRect(list, nullptr, FALSE);
+}
+
+void OnScroll(HWND list, int code) {
+  const int32_t first = FirstShown(list);
+  const int32_t page = VisibleLines(list);
+  switch (code) {
+    case SB_LINEUP: ScrollTo(list, first - 1); break;
+    case SB_LINEDOWN: ScrollTo(list, first + 1); break;
+    case SB_PAGEUP: ScrollTo(list, first - page); break;
+    case SB_PAGEDOWN: ScrollTo(list, first + page); break;
+    case SB_TOP: ScrollTo(list, 0); break;
+    case SB_BOTTOM: ScrollTo(list, Shown().count); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+      SCROLLINFO info = {};
+      info.cbSize = sizeof info;
+      info.fMask = SIF_TRACKPOS;
+      if (GetScrollInfo(list, SB_VERT, &info)) ScrollTo(list, info.nTrackPos);
+      break;
+    }
+    default: break;
+  }
+}
+
+// WM_GETTEXT gives the lines shown, one a line: what a test or a screen
+// reader reads.
+LRESULT ShownText(HWND list, char* text, LRESULT size) {
+  const SentenceLog& log = Shown();
+  const int32_t first = FirstShown(list);
+  LRESULT used = 0;
+  for (int32_t i = first; i < log.count && i < first + VisibleLines(list); ++i) {
+    const char* line = SentenceLogLine(log, i).text;
+    const LRESULT length = static_cast<LRESULT>(std::strlen(line));
+    if (text) {
+      if (used + length + 3 > size) break;
+      std::memcpy(text + used, line, static_cast<size_t>(length));
+      std::memcpy(text + used + length, "\r\n", 2);
+    }
+    used += length + 2;
+  }
+  if (text && size > 0) text[std::min(used, size - 1)] = '\0';
+  return used;
+}
+
+LRESULT CALLBACK SentenceListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_VSCROLL:
+      OnScroll(list, LOWORD(wParam));
+      return 0;
+    case WM_MOUSEWHEEL:
+      ScrollTo(list, FirstShown(list) - 3 * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
+      return 0;
+    case WM_SIZE:
+      UpdateScrollBar(list);
+      break;
+    case WM_GETTEXTLENGTH:
+      return ShownText(list, nullptr, 0);
+    case WM_GETTEXT:
+      return ShownText(list, reinterpret_cast<char*>(lParam), static_cast<LRESULT>(wParam));
+    default:
+      break;
+  }
+  return PaintedWindowMessage(list, message, wParam, lParam, &gBack, Draw);
 }
 
 }  // namespace
 
+bool RegisterSentenceListClass(HINSTANCE instance) {
+  return RegisterPaintedClass(instance, SENTENCE_LIST_CLASS, SentenceListProc);
+}
+
 void CreateSentencePane(HWND parent) {
   MakeChild(parent, "BUTTON", "Pause", BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_TABSTOP, IDC_SENTENCE_PAUSE);
   MakeChild(parent, "STATIC", "", SS_LEFT | SS_NOPREFIX, IDC_SENTENCE_TOTALS);
-  HWND list = MakeChild(parent, "LISTBOX", "",
-                        LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL |
-                            WS_BORDER,
-                        IDC_SENTENCE_LIST);
-  if (list) SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(MonitorFixedFont()), FALSE);
+  MakeChild(parent, SENTENCE_LIST_CLASS, "", WS_VSCROLL | WS_BORDER, IDC_SENTENCE_LIST);
   ShowSentencePane(parent, false);
 }
 
@@ -53,52 +169,25 @@ void ShowSentencePane(HWND parent, bool shown) {
 
 void ClearSentencePane(HWND parent) {
   SentenceLogClear(&gSentences);
-  gShownAdded = 0;
-  SendDlgItemMessageA(parent, IDC_SENTENCE_LIST, LB_RESETCONTENT, 0, 0);
+  SentenceLogClear(&gFrozen);
+  gTop = -1;
   SetText(GetDlgItem(parent, IDC_SENTENCE_TOTALS), "");
+  InvalidateRect(GetDlgItem(parent, IDC_SENTENCE_LIST), nullptr, FALSE);
 }
 
 void UpdateSentencePane(HWND parent) {
-  if (!gShown || Paused(parent)) return;
+  if (!gShown || gPaused) return;
   char totals[CONTROL_TEXT_SIZE];
   FormatSentenceTotals(gSentences.totals, totals, sizeof totals);
   SetText(GetDlgItem(parent, IDC_SENTENCE_TOTALS), totals);
-  const uint32_t fresh = gSentences.added - gShownAdded;
-  if (fresh == 0) return;
-  gShownAdded = gSentences.added;
   HWND list = GetDlgItem(parent, IDC_SENTENCE_LIST);
-  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-  const int32_t count = gSentences.count;
-  if (fresh >= static_cast<uint32_t>(count)) {
-    SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    for (int32_t i = 0; i < count; ++i) AddLine(list, SentenceLogLine(gSentences, i));
-  } else {
-    for (int32_t i = count - static_cast<int32_t>(fresh); i < count; ++i) AddLine(list, SentenceLogLine(gSentences, i));
-    // The list holds what the history holds, no more.
-    while (SendMessageA(list, LB_GETCOUNT, 0, 0) > count) SendMessageA(list, LB_DELETESTRING, 0, 0);
-  }
-  SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(count > 0 ? count - 1 : 0), 0);
-  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(list, nullptr, TRUE);
+  UpdateScrollBar(list);
+  InvalidateRect(list, nullptr, FALSE);
 }
 
-bool MeasureSentenceLine(MEASUREITEMSTRUCT* item) {
-  if (item->CtlID != IDC_SENTENCE_LIST) return false;
-  item->itemHeight = LINE_HEIGHT;
-  return true;
-}
-
-bool DrawSentenceLine(const DRAWITEMSTRUCT* item) {
-  if (item->CtlID != IDC_SENTENCE_LIST) return false;
-  FillRect(item->hDC, &item->rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  if (item->itemID == static_cast<UINT>(-1)) return true;
-  char text[SENTENCE_LINE_SIZE];
-  const LRESULT length = SendMessageA(item->hwndItem, LB_GETTEXTLEN, item->itemID, 0);
-  if (length < 0 || length >= static_cast<LRESULT>(sizeof text)) return true;
-  SendMessageA(item->hwndItem, LB_GETTEXT, item->itemID, reinterpret_cast<LPARAM>(text));
-  SelectObject(item->hDC, MonitorFixedFont());
-  SetBkMode(item->hDC, TRANSPARENT);
-  SetTextColor(item->hDC, item->itemData == GPS_SENTENCE_VERIFIED ? RGB(0, 0, 0) : MARKED_COLOUR);
-  TextOutA(item->hDC, item->rcItem.left + 4, item->rcItem.top, text, static_cast<int>(length));
-  return true;
+void OnSentencePause(HWND parent) {
+  gPaused = IsDlgButtonChecked(parent, IDC_SENTENCE_PAUSE) == BST_CHECKED;
+  if (gPaused) gFrozen = gSentences;
+  UpdateSentencePane(parent);
+  InvalidateRect(GetDlgItem(parent, IDC_SENTENCE_LIST), nullptr, FALSE);
 }

@@ -1,7 +1,10 @@
 // The sentences page: the latest sentences as received, newest at the
 // bottom, the damaged ones and the bytes between sentences marked (in red),
-// the totals above them and Pause.  While the page is hidden or paused the
-// history goes on filling; the list is brought up to date when it shows.
+// the totals above them, a scroll bar and Pause.  The list is a painted
+// window that draws only the lines it shows, straight from the history: a
+// list box holding every line cost more than the rest of the monitor.  While
+// the page is hidden the history goes on filling and nothing is drawn;
+// paused, the page shows a copy of the history as it was.
 #ifndef ORVOGPS_MONITOR_SENTENCE_PANE_H
 #define ORVOGPS_MONITOR_SENTENCE_PANE_H
 
@@ -10,8 +13,12 @@
 #include "monitor/layout.h"
 #include "monitor/sentence_log.h"
 
+#define SENTENCE_LIST_CLASS "ORVOSENTENCES"
+
 extern SentenceLog gSentences;
 
+// Registers the list's window class; false when it failed.
+bool RegisterSentenceListClass(HINSTANCE instance);
 void CreateSentencePane(HWND parent);
 void PlaceSentencePane(HWND parent, const MonitorLayout& layout);
 void ShowSentencePane(HWND parent, bool shown);
@@ -19,8 +26,7 @@ void ShowSentencePane(HWND parent, bool shown);
 void ClearSentencePane(HWND parent);
 // Shows what gSentences holds, when the page is shown and not paused.
 void UpdateSentencePane(HWND parent);
-// WM_MEASUREITEM and WM_DRAWITEM of the list; false for another control's.
-bool MeasureSentenceLine(MEASUREITEMSTRUCT* item);
-bool DrawSentenceLine(const DRAWITEMSTRUCT* item);
+// Pause pressed or let go.
+void OnSentencePause(HWND parent);
 
 #endif

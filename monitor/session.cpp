@@ -7,6 +7,8 @@
 #include <nmea/receiver.h>
 
 #include "monitor/record_file.h"
+#include "monitor/server_link.h"
+#include "monitor/server_stream.h"
 
 namespace {
 
@@ -15,6 +17,9 @@ constexpr uint32_t FIND_LIMIT_MS = 60000;
 
 HWND gWindow;
 GpsContext* gContext;
+// The context a server's sentences are fed to, and the server's address.
+GpsContext* gServerContext;
+char gServerName[SERVER_HOST_SIZE + 8];
 int32_t gPortIndex = -1;
 
 // The port search, on a thread of its own so that the window stays live.
@@ -146,8 +151,27 @@ bool SessionStart(int32_t portIndex, uint32_t baudRate, char* reason, int size) 
   return true;
 }
 
+bool SessionStartServer(const char* host, uint16_t port, char* reason, int size) {
+  SessionStop();
+  GpsContext* context = GpsContextInit(IgnoreSentence);
+  (void)GpsSetEpochCallback(context, OnEpoch);
+  TapNewStream(context);
+  std::snprintf(gServerName, sizeof gServerName, "%s:%u", host, static_cast<unsigned>(port));
+  if (!ServerLinkStart(host, port, context, reason, size)) return false;
+  gServerContext = context;
+  return true;
+}
+
 void SessionStop() {
   EndSearch();
+  if (gServerContext) {
+    ServerLinkStop();
+    (void)GpsSetEpochCallback(gServerContext, nullptr);
+    (void)GpsSetSentenceCallback(gServerContext, nullptr);
+    (void)GpsSetBytesCallback(gServerContext, nullptr);
+    gServerContext = nullptr;
+    RecordEnd();
+  }
   if (gContext) {
     (void)GpsSetEpochCallback(gContext, nullptr);
     (void)GpsSetSentenceCallback(gContext, nullptr);
@@ -159,7 +183,7 @@ void SessionStop() {
   gPortIndex = -1;
 }
 
-bool SessionActive() { return gSearch.thread != nullptr || gContext != nullptr; }
+bool SessionActive() { return gSearch.thread != nullptr || gContext != nullptr || gServerContext != nullptr; }
 
 bool SessionFound(WPARAM generation, char* reason, int size) {
   if (generation != gSearch.generation || !gSearch.thread) return true;  // a search stopped since
@@ -190,6 +214,12 @@ void SessionLinkView(LinkView* view) {
   view->notFound = gSearch.notFound;
   view->link.state = GPS_LINK_CLOSED;
   view->link.portIndex = -1;
+  if (gServerContext) {
+    view->server = gServerName;
+    view->serverState = ServerLinkState(&view->serverError);
+    if (GpsGetStats(gServerContext, &view->stats) != 0) view->stats = {};
+    return;
+  }
   if (!gContext) return;
   (void)OrvoGPSGetLink(gContext, &view->link);  // fails only for null arguments
   if (OrvoGPSGetStats(gContext, &view->stats, nullptr) != 0) view->stats = {};
@@ -198,6 +228,11 @@ void SessionLinkView(LinkView* view) {
 int32_t SessionTakeSentences(SentenceLog* log) { return SentenceLogTake(log, &gSentenceTap); }
 
 bool SessionSource(char* name, int size, uint32_t* baudRate) {
+  if (gServerContext) {
+    std::snprintf(name, size, "server %s", gServerName);
+    *baudRate = 0;
+    return true;
+  }
   if (!gContext) return false;
   GpsLink link;
   if (OrvoGPSGetLink(gContext, &link) != 0) return false;

@@ -24,10 +24,14 @@ void SessionInit(HWND window);
 // failed at once; reason then holds why (size bytes).
 bool SessionStart(int32_t portIndex, uint32_t baudRate, char* reason, int size);
 
+// Starts showing the receiver a server shares at host:port.  Returns false
+// when it cannot start (reason as for SessionStart).
+bool SessionStartServer(const char* host, uint16_t port, char* reason, int size);
+
 // Ends the search or closes the receiver; returns when nothing runs any more.
 void SessionStop();
 
-// 1 while searching for the port or open.
+// 1 while searching for the port, open, or connected to a server.
 bool SessionActive();
 
 // WM_APP_FOUND: opens the receiver where the search found it.  Returns false

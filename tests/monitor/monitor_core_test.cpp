@@ -11,6 +11,7 @@
 #include "monitor/layout.h"
 #include "monitor/link_text.h"
 #include "monitor/monitor_options.h"
+#include "monitor/server_stream.h"
 #include "monitor/signal_bars.h"
 #include "monitor/sky_view.h"
 
@@ -273,6 +274,72 @@ TEST(monitor_core_test, the_link_line_says_what_the_receiver_is_doing) {
   view.notFound = 1;
   FormatLinkLine(view, text, sizeof text);
   EXPECT_STREQ("No receiver found: check its power and cable, or pick the port and speed", text);
+
+  view.notFound = 0;
+  view.server = "localhost:2947";
+  const struct {
+    int32_t state;
+    uint32_t error;
+    const char* text;
+  } shared[] = {
+      {SERVER_CONNECTING, 0, "server localhost:2947: connecting | 1500 bytes, 12 sentences, 1 checksum error"},
+      {SERVER_WAITING, 0, "server localhost:2947: connected, no sentences | 1500 bytes, 12 sentences, 1 checksum error"},
+      {SERVER_RECEIVING, 0, "server localhost:2947: receiving | 1500 bytes, 12 sentences, 1 checksum error"},
+      {SERVER_RETRYING, 10061,
+       "server localhost:2947: no connection (error 10061) - trying again | 1500 bytes, 12 sentences, 1 checksum error"},
+      {SERVER_RETRYING, 0,
+       "server localhost:2947: the server closed the connection - trying again | 1500 bytes, 12 sentences, 1 checksum "
+       "error"},
+  };
+  for (const auto& c : shared) {
+    view.serverState = c.state;
+    view.serverError = c.error;
+    FormatLinkLine(view, text, sizeof text);
+    EXPECT_STREQ(c.text, text);
+  }
+}
+
+TEST(monitor_core_test, the_server_address_and_the_nmea_lines_of_its_stream) {
+  const struct {
+    const char* text;
+    bool ok;
+    const char* host;
+    uint16_t port;
+  } addresses[] = {
+      {"localhost:2947", true, "localhost", 2947}, {"10.0.0.7", true, "10.0.0.7", 2947},
+      {"gps.lan:40001", true, "gps.lan", 40001},   {":2947", false, "", 0},
+      {"host:0", false, "", 0},                     {"host:65536", false, "", 0},
+      {"host:", false, "", 0},                      {"host:12x", false, "", 0},
+  };
+  for (const auto& a : addresses) {
+    char host[SERVER_HOST_SIZE] = "";
+    uint16_t port = 0;
+    ASSERT_EQ(a.ok, ParseServerAddress(a.text, host, &port)) << a.text;
+    if (!a.ok) continue;
+    EXPECT_STREQ(a.host, host) << a.text;
+    EXPECT_EQ(a.port, port) << a.text;
+  }
+  // What gpsd sends a client watching with nmea, cut into pieces at every
+  // place: the NMEA lines come out whole, the JSON never.
+  const std::string stream =
+      "{\"class\":\"VERSION\",\"release\":\"3.22\",\"rev\":\"3.22\",\"proto_major\":3,\"proto_minor\":14}\r\n"
+      "{\"class\":\"DEVICES\",\"devices\":[{\"class\":\"DEVICE\",\"path\":\"/dev/pts/9\"}]}\r\n"
+      "$GNRMC,223745.00,A,3806.62964,N,12237.61382,W,0.040,,110720,,,D,V*0E\r\n"
+      "{\"class\":\"WATCH\",\"enable\":true,\"json\":false,\"nmea\":true}\r\n"
+      "!AIVDM,1,1,,A,13aEOK?P00PD2wVMdLDRhgvL289?,0*26\n"
+      "$GNVTG,,T,,M,0.040,N,0.075,K,D*3E\r\n";
+  const std::string expected =
+      "$GNRMC,223745.00,A,3806.62964,N,12237.61382,W,0.040,,110720,,,D,V*0E\r\n"
+      "!AIVDM,1,1,,A,13aEOK?P00PD2wVMdLDRhgvL289?,0*26\n"
+      "$GNVTG,,T,,M,0.040,N,0.075,K,D*3E\r\n";
+  for (size_t cut = 0; cut <= stream.size(); ++cut) {
+    ServerLines lines;
+    ServerLinesInit(&lines);
+    std::string out(stream.size(), '\0');
+    int32_t kept = ServerLinesTake(&lines, stream.data(), static_cast<int32_t>(cut), &out[0]);
+    kept += ServerLinesTake(&lines, stream.data() + cut, static_cast<int32_t>(stream.size() - cut), &out[kept]);
+    EXPECT_EQ(expected, out.substr(0, static_cast<size_t>(kept))) << "cut at " << cut;
+  }
 }
 
 TEST(monitor_core_test, command_line_picks_port_speed_and_start) {
@@ -291,6 +358,8 @@ TEST(monitor_core_test, command_line_picks_port_speed_and_start) {
       {{"--baud", "12345"}, 1, -1, 0, 0},
       {{"--baud"}, 1, -1, 0, 0},
       {{"--verbose"}, 1, -1, 0, 0},
+      {{"--server", "127.0.0.1:40123", "--start"}, 0, MONITOR_PORT_SERVER, 0, 1},
+      {{"--server", "host:99999"}, 1, -1, 0, 0},
   };
   for (const auto& c : cases) {
     MonitorOptions options;
@@ -307,6 +376,10 @@ TEST(monitor_core_test, command_line_picks_port_speed_and_start) {
     EXPECT_EQ(c.port, options.portIndex) << legend;
     EXPECT_EQ(c.baud, options.baudRate) << legend;
     EXPECT_EQ(c.start, options.start) << legend;
+    if (c.port == MONITOR_PORT_SERVER) {
+      EXPECT_STREQ("127.0.0.1", options.serverHost);
+      EXPECT_EQ(40123, options.serverPort);
+    }
   }
 }
 
