@@ -101,7 +101,8 @@ def test_cgps(port):
 
 
 def nmea_only(client, count):
-    lines = [client.line() for _ in range(count)]
+    end = time.monotonic() + DEADLINE_S
+    lines = [client.line(max(0, end - time.monotonic())) for _ in range(count)]
     return all(l is not None and l.endswith(b"\r\n") and nmea_valid(l[:-2].decode()) for l in lines)
 
 
