@@ -50,14 +50,20 @@ int32_t FindPort(uint32_t baudRate) {
   }
 }
 
+// The link's state in print-fixes' words.
 const char* StateText(int32_t state) {
-  switch (state) {
-    case GPS_LINK_SEARCHING: return "searching at";
-    case GPS_LINK_RECEIVING: return "receiving at";
-    case GPS_LINK_NO_SENTENCES: return "no sentences at";
-    case GPS_LINK_DEVICE_LOST: return "device lost, waiting for it; last at";
-    default: return "closed";
-  }
+  static const struct {
+    int32_t state;
+    const char* words;
+  } WORDS[] = {
+      {GPS_LINK_SEARCHING, "searching at"},
+      {GPS_LINK_RECEIVING, "receiving at"},
+      {GPS_LINK_NO_SENTENCES, "no sentences at"},
+      {GPS_LINK_DEVICE_LOST, "device lost, waiting for it; last at"},
+  };
+  for (const auto& w : WORDS)
+    if (w.state == state) return w.words;
+  return "closed";
 }
 
 // Opens the receiver, trying again every 2 s while the port does not open;

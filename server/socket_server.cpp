@@ -183,11 +183,14 @@ void SocketServer::Impl::Run() {
   for (;;) {
     const DWORD woke = WaitForMultipleObjects(3, events, FALSE, TICK_MS);
     if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
-    // Reset before looking, so that whatever comes meanwhile sets it again.
-    WSAResetEvent(network);
+    // The wait names only the first event set: the network's is looked at
+    // on its own, and reset before the sockets are, so that whatever comes
+    // meanwhile sets it again.
+    const bool sockets = WaitForSingleObject(network, 0) == WAIT_OBJECT_0;
+    if (sockets) WSAResetEvent(network);
     UpdateLink();
     DrainFeed();
-    if (woke == WAIT_OBJECT_0 + 2) {
+    if (sockets) {
       Accept(gpsdListener, true);
       if (nmeaListener != INVALID_SOCKET) Accept(nmeaListener, false);
       for (auto& c : clients) Read(c.get());
