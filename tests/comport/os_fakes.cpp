@@ -45,6 +45,8 @@ std::atomic<bool> gCancelOnlyOnPurge{false};
 std::atomic<bool (*)(DWORD)> gRefusedSpeed{nullptr};
 std::atomic<DWORD> gOpenDelayMs{0};
 std::atomic<bool> gOpenEntered{false};
+char gDelayOpenPath[32];
+std::atomic<DWORD> gDelayOpenOfMs{0};
 
 // The driver's fAbortOnError, as the device reports it before the open and
 // as SetCommState then applies it, and whether an abort is in force: every
@@ -128,6 +130,8 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES 
   gOpenEntered = true;
   // The slow driver, played: not a synchronisation.
   if (const DWORD delay = gOpenDelayMs.load()) Sleep(delay);
+  if (const DWORD delay = gDelayOpenOfMs.load(); delay && a && strcmp(a, gDelayOpenPath) == 0)
+    Sleep(delay);
   if (Enter(OsCall::CreateFile)) return INVALID_HANDLE_VALUE;
   if (a && gFailOpenPath[0] && strcmp(a, gFailOpenPath) == 0) {
     SetLastError(gFailOpenError);
@@ -316,6 +320,7 @@ void ResetState() {
   gRefusedSpeed = nullptr;
   gOpenDelayMs = 0;
   gOpenEntered = false;
+  gDelayOpenOfMs = 0;
   gDeviceAbortOnError = false;
   gAlwaysAbort = false;
   gAbortOnError = false;
@@ -444,4 +449,9 @@ void DelayOpens(DWORD ms) {
 
 bool WaitOpenEntered(DWORD deadlineMs) {
   return WaitUntil([] { return gOpenEntered.load(); }, deadlineMs);
+}
+
+void DelayOpenOf(const char* path, DWORD ms) {
+  strncpy(gDelayOpenPath, path, sizeof gDelayOpenPath - 1);
+  gDelayOpenOfMs = ms;
 }
