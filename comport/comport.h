@@ -81,8 +81,13 @@ struct ComPort {
   // well, and the event to set when that makes it gone (OrvoCOMWatchDevice).
   std::atomic<int32_t> refusals;
   std::atomic<HANDLE> hGoneEvent;
+  // 1 from the moment an open claims the slot until its close has finished
+  // (or the open failed): exactly one of two opens of a slot at once wins.
+  std::atomic<int32_t> claimed;
 };
 
+// Names the slots and marks those closed that no open claims; a slot that is
+// open, being opened or being closed is left as it is.
 void OrvoCOMInitPorts();
 ComPort* OrvoCOMGetPort(int32_t index);
 int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uint32_t parity,

@@ -22,6 +22,9 @@ inline void CountUp(std::atomic<uint32_t>& count, uint32_t n = 1) {
 // yet, so that the bytes count is whole at the end of a block.
 void GpsCountFramingBytes(GpsContext* context);
 
+// True on a thread inside GpsRxBytes: in a callback of the receiver.
+bool GpsFeedingOnThisThread();
+
 // Drops the sentence being framed, if any: the framer waits for '$'.  Used
 // when the line's speed changes, since what came before is garbage now.
 void GpsRestartFramer(GpsContext* context);

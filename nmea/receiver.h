@@ -118,8 +118,17 @@ enum : int32_t {
 // stops it; every port it opened is closed again when it returns.
 int32_t OrvoGPSFindReceiver(const GpsFindOptions* options, GpsFindResult* result);
 
+// Results of OrvoGPSClose.
+enum : int32_t {
+  GPS_CLOSE_OK = 0,
+  GPS_CLOSE_NULL_CONTEXT = 3,
+  GPS_CLOSE_IN_CALLBACK = 4,  // called from a receiver callback: refused (debug message)
+};
+
 // Closes the receiver's port and forgets it.  Returns 3 for a null context,
-// else 0.
+// 4 when called from one of the receiver's callbacks (it runs on the port's
+// reader thread, which the close would wait for), else 0.  OrvoGPSOpen and
+// OrvoGPSOpenWith called from a callback are refused the same way, with 1.
 int32_t OrvoGPSClose(GpsContext* context);
 
 // The framer's counts into link and the port's into line, for the open

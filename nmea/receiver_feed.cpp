@@ -7,14 +7,23 @@ int32_t OrvoGPSIsActive(const GpsContext* context) {
   return context != nullptr && context->active != 0 ? 1 : 0;
 }
 
+// Set while this thread feeds a block: the application's callbacks run
+// inside it.
+static thread_local bool tFeeding = false;
+
+bool GpsFeedingOnThisThread() { return tFeeding; }
+
 void GpsRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
   GpsContext* context = static_cast<GpsContext*>(userData);
+  const bool outer = !tFeeding;
+  tFeeding = true;
   if (count > 0 && OrvoGPSIsActive(context) != 0) {
     const GpsBytesCallback tap = context->bytesCallback.load(std::memory_order_acquire);
     if (tap != nullptr) tap(context, bytes, count);
   }
   for (int32_t i = 0; i < count; ++i) GpsFeedByte(context, bytes[i]);
   GpsCountFramingBytes(context);
+  if (outer) tFeeding = false;
 }
 
 void GpsRestartFramer(GpsContext* context) {

@@ -6,6 +6,7 @@
 
 #include "comport/com_os.h"
 #include "comport/comport.h"
+#include "far_end.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ DWORD gFailCloseError;
 std::atomic<DWORD> gLatchedErrors{0};
 std::atomic<bool> gCancelOnlyOnPurge{false};
 std::atomic<bool (*)(DWORD)> gRefusedSpeed{nullptr};
+std::atomic<DWORD> gOpenDelayMs{0};
+std::atomic<bool> gOpenEntered{false};
+char gDelayOpenPath[32];
+std::atomic<DWORD> gDelayOpenOfMs{0};
 
 // The driver's fAbortOnError, as the device reports it before the open and
 // as SetCommState then applies it, and whether an abort is in force: every
@@ -122,6 +127,11 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES 
                               DWORD f, HANDLE g) {
   LoggedCall* entry = Log(OsCall::CreateFile, nullptr, {b, c, Num(d), e, f, Num(g)});
   if (a) strncpy(entry->path, a, sizeof entry->path - 1);
+  gOpenEntered = true;
+  // The slow driver, played: not a synchronisation.
+  if (const DWORD delay = gOpenDelayMs.load()) Sleep(delay);
+  if (const DWORD delay = gDelayOpenOfMs.load(); delay && a && strcmp(a, gDelayOpenPath) == 0)
+    Sleep(delay);
   if (Enter(OsCall::CreateFile)) return INVALID_HANDLE_VALUE;
   if (a && gFailOpenPath[0] && strcmp(a, gFailOpenPath) == 0) {
     SetLastError(gFailOpenError);
@@ -308,6 +318,9 @@ void ResetState() {
   gLatchedErrors = 0;
   gCancelOnlyOnPurge = false;
   gRefusedSpeed = nullptr;
+  gOpenDelayMs = 0;
+  gOpenEntered = false;
+  gDelayOpenOfMs = 0;
   gDeviceAbortOnError = false;
   gAlwaysAbort = false;
   gAbortOnError = false;
@@ -428,3 +441,17 @@ void FailOpenOf(const char* path, DWORD error) {
 }
 
 void RefuseSpeeds(bool (*refused)(DWORD baud)) { gRefusedSpeed = refused; }
+
+void DelayOpens(DWORD ms) {
+  gOpenEntered = false;
+  gOpenDelayMs = ms;
+}
+
+bool WaitOpenEntered(DWORD deadlineMs) {
+  return WaitUntil([] { return gOpenEntered.load(); }, deadlineMs);
+}
+
+void DelayOpenOf(const char* path, DWORD ms) {
+  strncpy(gDelayOpenPath, path, sizeof gDelayOpenPath - 1);
+  gDelayOpenOfMs = ms;
+}

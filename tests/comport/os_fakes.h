@@ -73,6 +73,13 @@ void ReportTimeouts(const COMMTIMEOUTS& timeouts);
 // refused(baud) is true, as serial.sys does for a rate its UART cannot make
 // and some virtual ports for any change; null refuses nothing.
 void RefuseSpeeds(bool (*refused)(DWORD baud));
+// Every CreateFileA takes ms longer before it reaches the device, as a
+// Bluetooth port's open does while the stack pages the device (0: none).
+void DelayOpens(DWORD ms);
+// CreateFileA of this device path alone takes ms longer (0: none).
+void DelayOpenOf(const char* path, DWORD ms);
+// Waits until a CreateFileA has begun since DelayOpens; false after the deadline.
+bool WaitOpenEntered(DWORD deadlineMs);
 // CloseHandle of this handle fails with error, leaving it open.
 void FailCloseOf(HANDLE handle, DWORD error);
 // CreateFileA of this device path ("\\\\.\\COM3") fails with error, as for a
