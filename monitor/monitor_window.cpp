@@ -175,6 +175,11 @@ void Redraw(HWND window) {
   }
 }
 
+// The sentences are taken at each epoch, and by the link line's timer when
+// no epoch came since its last tick (a receiver that sends no fix): the
+// page is drawn once per cycle, not twice.
+bool gEpochSinceTick;
+
 void TakeSentences(HWND window) {
   if (SessionTakeSentences(&gSentences) > 0) UpdateSentencePane(window);
 }
@@ -359,6 +364,7 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
       return 0;
     case WM_APP_EPOCH:
+      gEpochSinceTick = true;
       TakeSentences(window);
       if (SessionTakeEpoch(&gView.fix, &gView.sky)) {
         ViewUpdate();
@@ -370,7 +376,8 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_TIMER:
       if (wParam == LINK_TIMER) {
-        TakeSentences(window);
+        if (!gEpochSinceTick) TakeSentences(window);
+        gEpochSinceTick = false;
         ShowLink(window);
       } else if (wParam == RECORD_TIMER) {
         OnRecordTimer(window);

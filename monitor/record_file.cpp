@@ -58,12 +58,13 @@ void RecordInit() { RecorderInit(&gRecorder, gStorage, sizeof gStorage); }
 
 bool RecordBegin(HWND owner, const char* path, const char* source, uint32_t baudRate) {
   RecordEnd();
-  const UtcStamp start = Now();
   char picked[RECORDING_PATH_SIZE];
   if (path == nullptr) {
-    if (!AskPath(owner, start, picked, sizeof picked)) return false;
+    if (!AskPath(owner, Now(), picked, sizeof picked)) return false;
     path = picked;
   }
+  // The recording starts once the user has picked its file.
+  const UtcStamp start = Now();
   gFile = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (gFile == INVALID_HANDLE_VALUE) {
     std::snprintf(gRecorder.path, sizeof gRecorder.path, "%s", path);

@@ -46,7 +46,10 @@ int32_t FirstShown(int32_t lines) {
 
 int32_t FirstShown(HWND list) { return FirstShown(VisibleLines(list)); }
 
+// Set only when it changes: once the history is full and the list follows
+// the newest, it stays as it is, and is not drawn again with every cycle.
 void UpdateScrollBar(HWND list) {
+  static SCROLLINFO shown;
   SCROLLINFO info = {};
   info.cbSize = sizeof info;
   info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
@@ -54,6 +57,8 @@ void UpdateScrollBar(HWND list) {
   info.nMax = std::max(0, Shown().count - 1);
   info.nPage = static_cast<UINT>(VisibleLines(list));
   info.nPos = FirstShown(list);
+  if (info.nMax == shown.nMax && info.nPage == shown.nPage && info.nPos == shown.nPos && shown.cbSize != 0) return;
+  shown = info;
   (void)SetScrollInfo(list, SB_VERT, &info, TRUE);
 }
 

@@ -186,8 +186,6 @@ void ServerLinkStop() {
   gLink.stop = nullptr;
 }
 
-bool ServerLinkRunning() { return gLink.thread != nullptr; }
-
 int32_t ServerLinkState(uint32_t* error) {
   *error = gLink.error;
   const int32_t state = gLink.state;

@@ -14,7 +14,6 @@
 bool ServerLinkStart(const char* host, uint16_t port, GpsContext* context, char* reason, int size);
 // Ends the thread and its connection; returns when it has ended.
 void ServerLinkStop();
-bool ServerLinkRunning();
 // SERVER_... and the error that ended the last connection (0 for none).
 int32_t ServerLinkState(uint32_t* error);
 

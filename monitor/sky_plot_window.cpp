@@ -24,20 +24,12 @@ void CentredText(HDC dc, int x, int y, const char* text) {
   TextOutA(dc, x - size.cx / 2, y - size.cy / 2, text, length);
 }
 
-void Circle(HDC dc, int cx, int cy, int radius) { Ellipse(dc, cx - radius, cy - radius, cx + radius + 1, cy + radius + 1); }
-
 // Horizon, rings at 30 and 60 degrees of elevation, the north-south and
 // east-west lines, and the four directions outside the rim.
 void DrawGrid(HDC dc, int cx, int cy, int radius) {
-  SelectObject(dc, GetStockObject(NULL_BRUSH));
+  DrawPlotFrame(dc, cx, cy, radius);
   SelectObject(dc, MonitorPen(FAINT_GRID_COLOUR, 1));
-  MoveToEx(dc, cx - radius, cy, nullptr);
-  LineTo(dc, cx + radius + 1, cy);
-  MoveToEx(dc, cx, cy - radius, nullptr);
-  LineTo(dc, cx, cy + radius + 1);
-  for (int elevation : {30, 60}) Circle(dc, cx, cy, radius * (90 - elevation) / 90);
-  SelectObject(dc, MonitorPen(GRID_COLOUR, 1));
-  Circle(dc, cx, cy, radius);
+  for (int elevation : {30, 60}) MonitorCircle(dc, cx, cy, radius * (90 - elevation) / 90);
 
   SelectObject(dc, MonitorFont(14, true));
   SetTextColor(dc, TEXT_COLOUR);
@@ -70,7 +62,7 @@ void DrawMark(HDC dc, const SatelliteMark& mark, const LabelSpot& spot) {
     SelectObject(dc, MonitorPen(colour, 2));
     SelectObject(dc, GetStockObject(NULL_BRUSH));
   }
-  Circle(dc, spot.x, spot.y, SKY_MARK_RADIUS);
+  MonitorCircle(dc, spot.x, spot.y, SKY_MARK_RADIUS);
 }
 
 // The label where PlaceSkyLabels put it; one set further out than beside

@@ -25,8 +25,6 @@ double RoundScale(double metres) {
   return 10 * power;
 }
 
-void Circle(HDC dc, int cx, int cy, int radius) { Ellipse(dc, cx - radius, cy - radius, cx + radius + 1, cy + radius + 1); }
-
 void Label(HDC dc, int x, int y, COLORREF colour, const char* text) {
   SetTextColor(dc, colour);
   TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
@@ -36,14 +34,7 @@ void Draw(HDC dc, int width, int height) {
   const int radius = std::min(width, height) / 2 - MARGIN;
   if (radius <= 10) return;
   const int cx = width / 2, cy = height / 2;
-  SelectObject(dc, GetStockObject(NULL_BRUSH));
-  SelectObject(dc, MonitorPen(FAINT_GRID_COLOUR, 1));
-  MoveToEx(dc, cx - radius, cy, nullptr);
-  LineTo(dc, cx + radius + 1, cy);
-  MoveToEx(dc, cx, cy - radius, nullptr);
-  LineTo(dc, cx, cy + radius + 1);
-  SelectObject(dc, MonitorPen(GRID_COLOUR, 1));
-  Circle(dc, cx, cy, radius);
+  DrawPlotFrame(dc, cx, cy, radius);
   SelectObject(dc, MonitorFont(11, true));
   SetBkMode(dc, TRANSPARENT);
   Label(dc, cx - 3, 0, TEXT_COLOUR, "N");
@@ -69,9 +60,9 @@ void Draw(HDC dc, int width, int height) {
   }
   SelectObject(dc, GetStockObject(NULL_BRUSH));
   SelectObject(dc, MonitorPen(CEP50_COLOUR, 2));
-  Circle(dc, cx, cy, static_cast<int>(std::lround(figures.cep50 * pixels)));
+  MonitorCircle(dc, cx, cy, static_cast<int>(std::lround(figures.cep50 * pixels)));
   SelectObject(dc, MonitorPen(CEP95_COLOUR, 2));
-  Circle(dc, cx, cy, static_cast<int>(std::lround(figures.cep95 * pixels)));
+  MonitorCircle(dc, cx, cy, static_cast<int>(std::lround(figures.cep95 * pixels)));
   char text[48];
   std::snprintf(text, sizeof text, "rim %g m", rim);
   Label(dc, 2, height - 14, GRID_COLOUR, text);

@@ -47,7 +47,8 @@ TEST(recording_test, the_file_holds_every_block_unchanged_after_the_header) {
   MemoryFile file;
   Feed(&recorder, "before the start\r\n");  // not recorded
   ASSERT_TRUE(RecorderStart(&recorder, "C:\\Users\\u\\Documents\\a.nmea", "# header\r\n", WriteMemory, &file));
-  const std::string blocks[] = {"$GPGGA,1200", std::string("00.00,\0\xff,*00\r\n", 16), "\n$GPRMC,x*11\r\n"};
+  static const char binary[] = "00.00,\0\xff,*00\r\n";  // a NUL and a byte above 127 in it
+  const std::string blocks[] = {"$GPGGA,1200", std::string(binary, sizeof binary - 1), "\n$GPRMC,x*11\r\n"};
   std::string expected = "# header\r\n";
   for (int round = 0; round < 3; ++round) {
     for (const std::string& b : blocks) {
