@@ -50,6 +50,21 @@ inline int CountTrailingZeros64(uint64_t value) { return __builtin_ctzll(value);
 
 #endif
 
+// The bits of the 16 characters at text (bit i for text[i]) that are first or
+// second.  SSE2 compares the 16 at once; elsewhere each character is tested.
+inline uint32_t FindEither16(const char* text, char first, char second) {
+#ifdef ORVO_HAVE_SSE2
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(first)),
+                                    _mm_cmpeq_epi8(chunk, _mm_set1_epi8(second)));
+  return static_cast<uint32_t>(_mm_movemask_epi8(hits));
+#else
+  uint32_t hits = 0;
+  for (int i = 0; i < 16; ++i) hits |= static_cast<uint32_t>(text[i] == first || text[i] == second) << i;
+  return hits;
+#endif
+}
+
 // The bits of the 16 characters at text (bit i for text[i]) that are a ','
 // or a '*', into *separators, and those that are a '*', into *stars.  SSE2
 // compares the 16 at once; elsewhere each character is tested.

@@ -75,6 +75,48 @@ ORVO_ALWAYS_INLINE int32_t StoreBodyByte(char byte) {
   return next;
 }
 
+// FramerBody's work over a run of a block's bytes: the body is copied sixteen
+// characters at a time up to its first '$' or '*', or up to the end of the
+// buffer.  The run ends after the byte that leaves the body state, as
+// StoreBodyByte would have handled it.  Returns how many bytes it took.
+int32_t StoreBodyRun(const unsigned char* bytes, int32_t count) {
+  const char* const text = reinterpret_cast<const char*>(bytes);
+  const int32_t position = gGpsContext.position;
+  char* const out = gGpsContext.sentence + position;
+  const int32_t room = GPS_SENTENCE_SIZE - position;
+  const int32_t take = count < room ? count : room;
+  int32_t at = 0;
+  for (; at + 16 <= take; at += 16) {
+    const uint32_t marks = FindEither16(text + at, SENTENCE_START, CHECKSUM_MARK);
+    if (marks != 0) {
+      const int32_t end = at + CountTrailingZeros64(marks);
+      for (; at < end; ++at) out[at] = text[at];
+      break;
+    }
+    std::memcpy(out + at, text + at, 16);
+  }
+  for (; at < take && text[at] != SENTENCE_START && text[at] != CHECKSUM_MARK; ++at) out[at] = text[at];
+  gGpsContext.position = position + at;
+  if (at == take) {
+    if (position + at == GPS_SENTENCE_SIZE) Abandon();
+    return at;
+  }
+  StoreBodyByte(text[at]);
+  return at + 1;
+}
+
+// FramerWaitStart's work over a run of a block's bytes: what lies between
+// sentences is counted at once, up to the '$' or frame sync byte that ends the
+// wait, which the run takes as the handler would.
+int32_t SkipToStart(const unsigned char* bytes, int32_t count) {
+  int32_t at = 0;
+  while (at < count && bytes[at] != SENTENCE_START && !IsFrameSync(bytes[at])) ++at;
+  if (at > 0) CountUp(gGpsContext.stats.bytes, static_cast<uint32_t>(at));
+  if (at == count) return at;
+  FramerWaitStart(0, bytes[at]);
+  return at + 1;
+}
+
 // The sentence framer's side of a held binary frame candidate: bytes that
 // turn out to belong to no frame are framed as text, in order.  Bytes before
 // frameCounted are in the bytes count already (a block ended while they
@@ -143,6 +185,19 @@ int32_t GpsFeedByte(GpsContext* context, int32_t byte) {
   if (handler == FramerBody) StoreBodyByte(static_cast<char>(byte));
   else handler(0, byte & 0xFF);
   return 1;
+}
+
+void GpsFeedBlock(GpsContext* context, const unsigned char* bytes, int32_t count) {
+  if (context == nullptr) return;
+  // The state and the activity are read again after every run: a callback
+  // called at the end of a sentence may have changed either.
+  int32_t at = 0;
+  while (at < count && context->active != 0) {
+    const FramerState handler = context->state;
+    if (handler == FramerBody) at += StoreBodyRun(bytes + at, count - at);
+    else if (handler == FramerWaitStart) at += SkipToStart(bytes + at, count - at);
+    else handler(0, bytes[at++]);
+  }
 }
 
 int32_t GpsGetStats(const GpsContext* context, GpsStats* stats) {

@@ -18,6 +18,10 @@ inline void CountUp(std::atomic<uint32_t>& count, uint32_t n = 1) {
   count.store(count.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
 }
 
+// Frames count bytes as count calls of GpsFeedByte would, the body of a
+// sentence and the bytes between sentences taken in runs, not one by one.
+void GpsFeedBlock(GpsContext* context, const unsigned char* bytes, int32_t count);
+
 // Counts the characters of the sentence being framed that are not counted
 // yet, so that the bytes count is whole at the end of a block.
 void GpsCountFramingBytes(GpsContext* context);

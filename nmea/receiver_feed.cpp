@@ -21,7 +21,7 @@ void GpsRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
     const GpsBytesCallback tap = context->bytesCallback.load(std::memory_order_acquire);
     if (tap != nullptr) tap(context, bytes, count);
   }
-  for (int32_t i = 0; i < count; ++i) GpsFeedByte(context, bytes[i]);
+  GpsFeedBlock(context, bytes, count);
   GpsCountFramingBytes(context);
   if (outer) tFeeding = false;
 }
