@@ -89,12 +89,20 @@ void UpdateHeightAboveEllipsoid(GpsFix* fix) {
                          : UNKNOWN_VALUE;
 }
 
-// GGA and GNS from field 7: satellites used, HDOP, altitude, and the geoid
-// separation in field geoidField.  Returns whether the altitude was sent.
-bool ReadFixQuality(GpsFix* fix, const SentenceFields& fields, int32_t geoidField, int32_t* satellites) {
-  *satellites = ReadCount(FieldAt(fields, 7), 2);
-  if (*satellites >= 0) fix->satellitesUsed = *satellites;
+// GGA and GNS fields 7 and 8: satellites used and HDOP, read whatever the
+// fix.
+int32_t ReadSatellitesAndHdop(GpsFix* fix, const SentenceFields& fields) {
+  const int32_t satellites = ReadCount(FieldAt(fields, 7), 2);
+  if (satellites >= 0) fix->satellitesUsed = satellites;
   fix->hdop = ReadDop(FieldAt(fields, 8));
+  return satellites;
+}
+
+// GGA and GNS field 9, the altitude, and the geoid separation in field
+// geoidField: read only with the position, since a receiver without a fix
+// sends placeholders or the last altitude it had.  Returns whether the
+// altitude was sent.
+bool ReadAltitudes(GpsFix* fix, const SentenceFields& fields, int32_t geoidField) {
   double value;
   const bool altitude = ReadDecimal(FieldAt(fields, 9), &value);
   if (altitude) fix->altitudeMsl = value;
@@ -163,6 +171,9 @@ void StartEpoch(GpsNavigation* navigation, int32_t timeOfDay) {
     ++navigation->date;
   navigation->timeOfDay = timeOfDay;
   UpdateFixTime(navigation);
+  // A GSV group lies within one cycle: parts of the next do not complete it
+  // when those between were lost.
+  navigation->groupParts = 0;
 }
 
 uint32_t ReadGga(GpsNavigation* navigation, const SentenceFields& fields) {
@@ -170,25 +181,27 @@ uint32_t ReadGga(GpsNavigation* navigation, const SentenceFields& fields) {
   GpsFix& fix = navigation->fix;
   const int32_t quality = ReadCount(FieldAt(fields, 6), 1);
   if (quality >= 0) fix.quality = quality;
-  int32_t satellites;
-  const bool altitude = ReadFixQuality(&fix, fields, 11, &satellites);
+  const int32_t satellites = ReadSatellitesAndHdop(&fix, fields);
   // A receiver without a fix may repeat its last position: not read.
-  if (quality >= 1 && quality <= 8 && ReadPosition(&fix, fields, 2)) SetModeFromFullFix(navigation, altitude, satellites);
-  else fix.mode = GPS_MODE_NO_FIX;
+  if (quality >= 1 && quality <= 8 && ReadPosition(&fix, fields, 2))
+    SetModeFromFullFix(navigation, ReadAltitudes(&fix, fields, 11), satellites);
+  else
+    fix.mode = GPS_MODE_NO_FIX;
   return CHANGED_FIX;
 }
 
 uint32_t ReadGns(GpsNavigation* navigation, const SentenceFields& fields) {
   // $GNGNS,074155.799,3114.8770,N,12135.2463,E,ANNA,05,1.3,156.9,8.3,,0000*52
   GpsFix& fix = navigation->fix;
-  int32_t satellites;
-  const bool altitude = ReadFixQuality(&fix, fields, 10, &satellites);
+  const int32_t satellites = ReadSatellitesAndHdop(&fix, fields);
   // One mode letter per constellation: any but N is a fix.
   const Field letters = FieldAt(fields, 6);
   bool anyFix = false;
   for (int32_t i = 0; i < letters.length; ++i) anyFix = anyFix || letters.text[i] != 'N';
-  if (anyFix && ReadPosition(&fix, fields, 2)) SetModeFromFullFix(navigation, altitude, satellites);
-  else fix.mode = GPS_MODE_NO_FIX;
+  if (anyFix && ReadPosition(&fix, fields, 2))
+    SetModeFromFullFix(navigation, ReadAltitudes(&fix, fields, 10), satellites);
+  else
+    fix.mode = GPS_MODE_NO_FIX;
   return CHANGED_FIX;
 }
 

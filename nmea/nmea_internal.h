@@ -25,13 +25,18 @@ void GpsCountFramingBytes(GpsContext* context);
 // when the line's speed changes, since what came before is garbage now.
 void GpsRestartFramer(GpsContext* context);
 
-// Sentences that verified since the last GpsContextInit, decoded or not.
+// Sentences and binary frames that verified since the last GpsContextInit,
+// decoded or not: evidence of the line's speed.
 uint32_t GpsVerifiedCount(const GpsContext* context);
+// Bytes held in a binary frame candidate: neither verified nor garbage yet.
+uint32_t GpsHeldCount(const GpsContext* context);
 
 int32_t FramerWaitStart(int32_t status, int32_t byte);
 int32_t FramerBody(int32_t status, int32_t byte);
 int32_t FramerChecksum1(int32_t status, int32_t byte);
 int32_t FramerChecksum2(int32_t status, int32_t byte);
+// Holds a UBX or RTCM 3 frame candidate that began while waiting for '$'.
+int32_t FramerFrame(int32_t status, int32_t byte);
 
 // 8-bit exclusive-or of count characters; 0 for a count of 0 or less.
 uint8_t NmeaChecksum(const char* text, int32_t count);

@@ -21,10 +21,10 @@ bool HuntBlockBegins(PortHunt* hunt) {
   return true;
 }
 
-void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified) {
+void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified, uint32_t held) {
   bool burstBegan = false;
   const uint32_t now = HuntNowMs();
-  const uint32_t flags = LineTallyBlock(&hunt->tally, now, bytes, verified, &burstBegan);
+  const uint32_t flags = LineTallyBlock(&hunt->tally, now, bytes, verified, held, &burstBegan);
   hunt->word.store(LinePack(hunt->fedGeneration, now, flags), std::memory_order_release);
   // The searching thread sleeps until something can change its mind: a
   // verdict that is new, or (while it searches) a burst to time.

@@ -43,8 +43,9 @@ void HuntStart(PortHunt* hunt, uint32_t baudRate, bool searching);
 // Reader thread, before feeding a block: true when a new generation began,
 // so that whatever framing the caller keeps starts afresh.
 bool HuntBlockBegins(PortHunt* hunt);
-// Reader thread, after feeding it: bytes fed, sentences that verified.
-void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified);
+// Reader thread, after feeding it: bytes fed, sentences and frames that
+// verified, bytes held in a frame candidate at its end.
+void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified, uint32_t held);
 
 // Searching thread: the flags of the current generation (0 before its first
 // block).

@@ -21,10 +21,17 @@ void GpsRestartFramer(GpsContext* context) {
   // The bytes framed so far were counted when their block ended.
   context->position = 0;
   context->stats.sentenceCounted = 0;
+  context->frame.length = 0;
+  context->frameCounted = 0;
   context->state = FramerWaitStart;
 }
 
 uint32_t GpsVerifiedCount(const GpsContext* context) {
   return context->stats.sentences.load(std::memory_order_relaxed) +
-         context->stats.ignored.load(std::memory_order_relaxed);
+         context->stats.ignored.load(std::memory_order_relaxed) +
+         context->stats.frames.load(std::memory_order_relaxed);
+}
+
+uint32_t GpsHeldCount(const GpsContext* context) {
+  return context->state == FramerFrame ? static_cast<uint32_t>(context->frame.length) : 0;
 }

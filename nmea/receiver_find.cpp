@@ -32,7 +32,8 @@ std::atomic<bool> gFinding{false};
 void FindRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
   Candidate* c = static_cast<Candidate*>(userData);
   if (HuntBlockBegins(&c->hunt)) SpotterReset(&c->spotter);
-  HuntBlockEnds(&c->hunt, static_cast<uint32_t>(count), SpotterFeed(&c->spotter, bytes, count));
+  const uint32_t verified = SpotterFeed(&c->spotter, bytes, count);
+  HuntBlockEnds(&c->hunt, static_cast<uint32_t>(count), verified, SpotterHeld(&c->spotter));
 }
 
 bool BadOptions(const GpsFindOptions* o, const GpsFindResult* r) {

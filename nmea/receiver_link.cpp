@@ -49,7 +49,8 @@ void LinkRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
   if (HuntBlockBegins(&gLink.hunt)) GpsRestartFramer(context);
   const uint32_t before = GpsVerifiedCount(context);
   GpsRxBytes(context, bytes, count);
-  HuntBlockEnds(&gLink.hunt, static_cast<uint32_t>(count), GpsVerifiedCount(context) - before);
+  HuntBlockEnds(&gLink.hunt, static_cast<uint32_t>(count), GpsVerifiedCount(context) - before,
+                GpsHeldCount(context));
 }
 
 // The speed to open at: the caller's, or the first of a search that starts

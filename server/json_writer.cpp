@@ -5,6 +5,30 @@
 #include <cstring>
 
 size_t JsonFormatFixed(char* text, double value, int decimals) {
+  // Most values are short (40.0, 0.91, 1147.2): the shortest text that reads
+  // back as value, padded with zeros, is then printf's rounding too.  Below
+  // 1e6 a double is closer than 0.5e-9 to that text, so with up to 9
+  // decimals no rounding could pick another.  The general conversion is
+  // several times slower.
+  if (std::fabs(value) < 1e6 && decimals <= 9) {
+    // Whole numbers (elevations, azimuths, SNRs) need no conversion at all.
+    if (value == std::trunc(value) && !std::signbit(value)) {
+      char* end = std::to_chars(text, text + JSON_NUMBER_SIZE, static_cast<int32_t>(value)).ptr;
+      if (decimals > 0) *end++ = '.';
+      for (int i = 0; i < decimals; ++i) *end++ = '0';
+      return static_cast<size_t>(end - text);
+    }
+    const std::to_chars_result shortest =
+        std::to_chars(text, text + JSON_NUMBER_SIZE, value, std::chars_format::fixed);
+    const char* point = static_cast<const char*>(std::memchr(text, '.', static_cast<size_t>(shortest.ptr - text)));
+    const int sent = point == nullptr ? 0 : static_cast<int>(shortest.ptr - point - 1);
+    if (shortest.ec == std::errc() && sent <= decimals) {
+      char* end = shortest.ptr;
+      if (point == nullptr && decimals > 0) *end++ = '.';
+      for (int i = sent; i < decimals; ++i) *end++ = '0';
+      return static_cast<size_t>(end - text);
+    }
+  }
   std::to_chars_result r = std::to_chars(text, text + JSON_NUMBER_SIZE, value, std::chars_format::fixed, decimals);
   if (r.ec != std::errc()) r = std::to_chars(text, text + JSON_NUMBER_SIZE, value);
   return static_cast<size_t>(r.ptr - text);

@@ -200,20 +200,26 @@ bool FeedStream(GpsContext* context, std::FILE* in) {
   return std::ferror(in) == 0;
 }
 
-// The state's objects as last printed, and the count of verified sentences.
+// The state's objects as last printed, the fix and the sky they were made
+// of, and whether a sentence has verified since the state was last shown.
 struct StateShown {
   JsonText tpv;
   JsonText sky;
-  uint32_t verified;
+  GpsFix fix;
+  GpsSky skyOf;
+  bool verified;
 };
 
 StateShown gShown;
 JsonText gObject;
 
-uint32_t VerifiedSentences(const GpsContext* context) {
-  GpsStats stats = {};
-  (void)GpsGetStats(context, &stats);  // fails only for a null argument
-  return stats.sentences + stats.ignored;
+void NoteVerified(GpsContext*, const char*, int32_t, int32_t verdict) {
+  if (verdict == GPS_SENTENCE_VERIFIED) gShown.verified = true;
+}
+
+void Keep(const JsonText& object, JsonText* shown) {
+  std::memcpy(shown->text, object.text, object.length);
+  shown->length = object.length;
 }
 
 // The object when it differs from the one last printed.
@@ -221,7 +227,19 @@ void PrintIfChanged(const JsonText& object, JsonText* shown) {
   if (object.length == shown->length && std::memcmp(object.text, shown->text, object.length) == 0) return;
   std::fwrite(object.text, 1, object.length, stdout);
   std::fputc('\n', stdout);
-  *shown = object;
+  Keep(object, shown);
+}
+
+// The same values make the same text: the objects are made again only when
+// what they show has changed.
+bool SameSky(const GpsFix& fix, const GpsSky& sky) {
+  const GpsFix& was = gShown.fix;
+  const GpsSky& wasSky = gShown.skyOf;
+  return std::memcmp(&fix.pdop, &was.pdop, sizeof fix.pdop) == 0 &&
+         std::memcmp(&fix.hdop, &was.hdop, sizeof fix.hdop) == 0 &&
+         std::memcmp(&fix.vdop, &was.vdop, sizeof fix.vdop) == 0 && sky.signalCount == wasSky.signalCount &&
+         sky.usedCount == wasSky.usedCount &&
+         std::memcmp(sky.signals, wasSky.signals, sizeof sky.signals[0] * static_cast<size_t>(sky.signalCount)) == 0;
 }
 
 void ShowState(const GpsContext* context, bool print) {
@@ -229,12 +247,21 @@ void ShowState(const GpsContext* context, bool print) {
   static GpsSky sky;
   (void)GpsGetFix(context, &fix);  // fail only for a null argument
   (void)GpsGetSky(context, &sky);
-  FormatTpv(fix, &gObject);
-  if (print) PrintIfChanged(gObject, &gShown.tpv);
-  else gShown.tpv = gObject;
-  FormatSky(fix, sky, &gObject);
-  if (print) PrintIfChanged(gObject, &gShown.sky);
-  else gShown.sky = gObject;
+  const bool sameSky = print && SameSky(fix, sky);
+  if (!print || std::memcmp(&fix, &gShown.fix, sizeof fix) != 0) {
+    FormatTpv(fix, &gObject);
+    if (print) PrintIfChanged(gObject, &gShown.tpv);
+    else Keep(gObject, &gShown.tpv);
+  }
+  if (!sameSky) {
+    FormatSky(fix, sky, &gObject);
+    if (print) PrintIfChanged(gObject, &gShown.sky);
+    else Keep(gObject, &gShown.sky);
+    gShown.skyOf.signalCount = sky.signalCount;
+    gShown.skyOf.usedCount = sky.usedCount;
+    std::memcpy(gShown.skyOf.signals, sky.signals, sizeof sky.signals[0] * static_cast<size_t>(sky.signalCount));
+  }
+  gShown.fix = fix;
 }
 
 // The sentence the framer has just verified, '$' to the second checksum
@@ -253,9 +280,8 @@ bool FeedStreamShowingState(GpsContext* context, std::FILE* in) {
   while ((count = std::fread(gReadBuffer, 1, sizeof gReadBuffer, in)) > 0) {
     for (size_t i = 0; i < count; ++i) {
       GpsFeedByte(context, gReadBuffer[i]);
-      const uint32_t verified = VerifiedSentences(context);
-      if (verified == gShown.verified) continue;
-      gShown.verified = verified;
+      if (!gShown.verified) continue;
+      gShown.verified = false;
       PrintVerifiedSentence(context);
       ShowState(context, true);
     }
@@ -308,7 +334,8 @@ const char USAGE[] =
     "usage: nmea-decode [--state | --gpsd] [--stats] [FILE]...\n"
     "Feeds the NMEA 0183 bytes of each FILE in order (standard input when none\n"
     "is given) through the OrvoGPS framer and prints each decoded sentence as\n"
-    "one JSON object per line. Exit status 2 when a file could not be read.\n"
+    "one JSON object per line. Exit status 2 when a file could not be read\n"
+    "(or when both --state and --gpsd are given).\n"
     "  --state  instead print each verified sentence, then the navigation\n"
     "           state's TPV (fix) and SKY objects that it changed, one a line\n"
     "  --gpsd   instead print, once per epoch, the TPV and SKY objects that\n"
@@ -359,6 +386,7 @@ int main(int argc, char** argv) {
   }
   GpsContext* context = GpsContextInit(state || gpsd ? nullptr : PrintRecord);
   ShowState(context, false);
+  if (state) (void)GpsSetSentenceCallback(context, NoteVerified);  // fails only for a null context
   bool (*feed)(GpsContext*, std::FILE*) = state ? FeedStreamShowingState : FeedStream;
   if (gpsd) {
     (void)GpsSetEpochCallback(context, PrintEpoch);  // fails only for a null context

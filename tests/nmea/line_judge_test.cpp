@@ -42,7 +42,7 @@ Judged Judge(const std::vector<Block>& blocks, uint32_t judgeMs, uint32_t startM
   for (const Block& b : blocks) {
     bool burstBegan = false;
     word = LinePack(7, startMs + b.atMs,
-                    LineTallyBlock(&tally, startMs + b.atMs, b.bytes, b.verified, &burstBegan));
+                    LineTallyBlock(&tally, startMs + b.atMs, b.bytes, b.verified, 0, &burstBegan));
   }
   Judged j = {LINE_WAIT, 0, LineFlags(word)};
   j.verdict = LineJudgeSearch(word, 7, startMs, startMs + judgeMs, &j.waitMs);
@@ -137,11 +137,11 @@ TEST(line_judge_test, a_block_after_a_gap_begins_a_burst) {
   LineTally tally;
   LineTallyStart(&tally, 0);
   bool began = false;
-  LineTallyBlock(&tally, 50, 10, 0, &began);
+  LineTallyBlock(&tally, 50, 10, 0, 0, &began);
   EXPECT_FALSE(began) << "50 ms after the start: the line may have been busy before it";
-  LineTallyBlock(&tally, 60, 10, 0, &began);
+  LineTallyBlock(&tally, 60, 10, 0, 0, &began);
   EXPECT_FALSE(began);
-  LineTallyBlock(&tally, 160, 10, 0, &began);
+  LineTallyBlock(&tally, 160, 10, 0, 0, &began);
   EXPECT_TRUE(began);
 }
 

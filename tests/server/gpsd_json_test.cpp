@@ -18,7 +18,7 @@ namespace {
 TEST(json_writer_test, fixed_numbers_are_printfs_digits) {
   const double values[] = {0.0,     -0.0,     0.125,     0.375,     2.5,       1147.2,   -31.442,   59.950103333,
                            -93.750571901, 0.076137, 1e-9,   123456789.123456789, 0.0005, 0.0015, 99.995, -0.00049,
-                           1e15,    4.35e-7};
+                           1e15,    4.35e-7, 85.0, 359.0, 999999.0, -12.0};
   for (const double value : values) {
     for (int decimals = 0; decimals <= 9; ++decimals) {
       char expected[64];
@@ -28,6 +28,25 @@ TEST(json_writer_test, fixed_numbers_are_printfs_digits) {
       EXPECT_EQ(got, expected) << value << " with " << decimals << " decimals";
     }
   }
+  // Values as receivers send them (a few decimals) and values of any digits,
+  // of every size up to and past where the short way is not taken.
+  uint64_t seed = 88172645463325252ULL;
+  int differing = 0;
+  for (int i = 0; i < 200000; ++i) {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    const double scale = std::pow(10.0, static_cast<int>(seed % 16) - 6);
+    const double raw = static_cast<double>(seed >> 11) / 9007199254740992.0 * scale * 10;
+    const double value = i % 2 == 0 ? std::round(raw * 1000) / 1000 : (i % 3 == 0 ? -raw : raw);
+    const int decimals = static_cast<int>((seed >> 5) % 10);
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%.*f", decimals, value);
+    char text[JSON_NUMBER_SIZE];
+    if (std::string(text, JsonFormatFixed(text, value, decimals)) != expected && ++differing <= 5)
+      ADD_FAILURE() << value << " with " << decimals << " decimals: " << expected;
+  }
+  EXPECT_EQ(differing, 0);
   char text[JSON_NUMBER_SIZE];
   EXPECT_EQ(std::string(text, JsonFormatFixed(text, 1e300, 9)), "1e+300") << "too long for fixed";
   EXPECT_EQ(std::string(text, JsonFormatInt(text, -2147483648LL)), "-2147483648");

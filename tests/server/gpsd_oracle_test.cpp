@@ -19,11 +19,12 @@
 //   positions with one time (RMC, GGA, GLL) and gpsd shows the last.
 // - height above the ellipsoid, speed, track: gpsd fills in a geoid model,
 //   speeds from successive positions and a true track from a magnetic one.
-// - satellites: gpsd 3.22 shows one signal per satellite of receivers that
-//   send several, and a sky taken at another point of some receivers'
-//   cycles (SNR, used); it writes 0 for an elevation, azimuth or SNR the
-//   receiver left empty (not compared) and keeps an SBAS number as sent
-//   (136 where ours is gpsd's NMEA numbering, 49).
+// - satellites: for some receivers gpsd 3.22's last SKY before its TPV
+//   holds only the constellations of the last GSV groups (ours holds every
+//   one of the cycle), or a sky of another point of the cycle (SNR, used);
+//   it reads some GSAs' used sets otherwise; it writes 0 for an elevation,
+//   azimuth or SNR the receiver left empty (not compared) and keeps an SBAS
+//   number as sent (136 where ours is gpsd's NMEA numbering, 49).
 #include <gtest/gtest.h>
 
 #include <cmath>
