@@ -19,7 +19,7 @@ script_started=$(date +%s.%N)
 usage() {
   cat <<'EOF'
 usage: ./demo.sh [--monitor] [--headless] [--replay FILE] [--baud N] [--port COMn] [--device PATH]
-                 [--shot FILE.png]
+                 [--shot FILE.png] [--view signals|sentences|steadiness] [--settle SECONDS]
   --monitor       run the monitor instead of the demo (replays
                   tests/data/captures/ublox-neo-m9n-nmea.log at 38400 baud
                   unless --replay and --baud say otherwise)
@@ -32,6 +32,9 @@ usage: ./demo.sh [--monitor] [--headless] [--replay FILE] [--baud N] [--port COM
   --shot FILE     where the headless run saves its screenshot
                   (default build/demo/demo-screenshot.png, or
                   build/demo/monitor-screenshot.png with --monitor)
+  --view PAGE     the monitor's page under the sky plot (default signals)
+  --settle N      the monitor's headless run waits N seconds after the first
+                  fix before its screenshot (default 2)
 EOF
 }
 
@@ -42,6 +45,8 @@ baud=""
 port=COM1
 device=""
 shot=""
+view=signals
+settle=2
 while [ $# -gt 0 ]; do
   case "$1" in
     --monitor) monitor=1 ;;
@@ -51,6 +56,8 @@ while [ $# -gt 0 ]; do
     --port) port=${2:?--port needs COM1 to COM4}; shift ;;
     --device) device=$(realpath "${2:?--device needs a path}"); shift ;;
     --shot) shot=$(realpath -m "${2:?--shot needs a file}"); shift ;;
+    --view) view=${2:?--view needs a page}; shift ;;
+    --settle) settle=${2:?--settle needs seconds}; shift ;;
     -h|--help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
@@ -131,7 +138,7 @@ fi
 
 if [ "$monitor" = 1 ]; then
   program=monitor desktop=orvogps-monitor size=1000x720 shown_what="sky and fix"
-  program_args=(--port auto --baud auto --start)
+  program_args=(--port auto --baud auto --start --view "$view")
   echo "==== the monitor is starting under Xvfb ($DISPLAY), port and speed on Auto"
 else
   program=demo desktop=orvogps size=420x400 shown_what="first fix"
@@ -145,8 +152,8 @@ probe() { wine "$probe_exe" --desktop "$desktop" "$@"; }
 if [ "$monitor" = 1 ]; then
   probe wait-link receiving 60
   probe wait-fix 60
-  # Two more epochs: the first may still be a partial sky.
-  sleep 2
+  # Two more epochs at least: the first may still be a partial sky.
+  sleep "$settle"
 else
   probe start "$port"
   probe wait-fix 60

@@ -19,9 +19,45 @@ void PortNames(uint32_t ports, char* text, size_t size) {
 
 const char* Plural(uint32_t count) { return count == 1 ? "" : "s"; }
 
+void FormatCounts(const GpsStats& s, char* text, size_t size) {
+  std::snprintf(text, size, "%u bytes, %u sentences, %u checksum error%s", static_cast<unsigned>(s.bytes),
+                static_cast<unsigned>(s.sentences + s.ignored), static_cast<unsigned>(s.checksumErrors),
+                Plural(s.checksumErrors));
+}
+
+void FormatServerLine(const LinkView& view, char* text, size_t size) {
+  char doing[64];
+  switch (view.serverState) {
+    case SERVER_CONNECTING:
+      std::snprintf(doing, sizeof doing, "connecting");
+      break;
+    case SERVER_WAITING:
+      std::snprintf(doing, sizeof doing, "connected, no sentences");
+      break;
+    case SERVER_RECEIVING:
+      std::snprintf(doing, sizeof doing, "receiving");
+      break;
+    default:
+      if (view.serverError != 0) {
+        std::snprintf(doing, sizeof doing, "no connection (error %u) - trying again",
+                      static_cast<unsigned>(view.serverError));
+      } else {
+        std::snprintf(doing, sizeof doing, "the server closed the connection - trying again");
+      }
+      break;
+  }
+  char counts[96];
+  FormatCounts(view.stats, counts, sizeof counts);
+  std::snprintf(text, size, "server %s: %s | %s", view.server, doing, counts);
+}
+
 }  // namespace
 
 void FormatLinkLine(const LinkView& view, char* text, size_t size) {
+  if (view.server) {
+    FormatServerLine(view, text, size);
+    return;
+  }
   if (view.finding) {
     char ports[128];
     PortNames(view.portsTried, ports, sizeof ports);
@@ -52,9 +88,8 @@ void FormatLinkLine(const LinkView& view, char* text, size_t size) {
       std::snprintf(text, size, "Closed");
       return;
   }
-  const GpsStats& s = view.stats;
-  std::snprintf(text, size, "COM%d: %s | %u bytes, %u sentences, %u checksum error%s, %u reconnection%s",
-                static_cast<int>(link.portIndex + 1), doing, static_cast<unsigned>(s.bytes),
-                static_cast<unsigned>(s.sentences + s.ignored), static_cast<unsigned>(s.checksumErrors),
-                Plural(s.checksumErrors), static_cast<unsigned>(link.reconnects), Plural(link.reconnects));
+  char counts[96];
+  FormatCounts(view.stats, counts, sizeof counts);
+  std::snprintf(text, size, "COM%d: %s | %s, %u reconnection%s", static_cast<int>(link.portIndex + 1), doing, counts,
+                static_cast<unsigned>(link.reconnects), Plural(link.reconnects));
 }

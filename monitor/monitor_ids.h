@@ -7,6 +7,7 @@
 #define MONITOR_CLASS "ORVOGPSMONITOR"
 #define SKY_PLOT_CLASS "ORVOSKYPLOT"
 #define SIGNAL_BARS_CLASS "ORVOSIGNALBARS"
+#define STEADINESS_CLASS "ORVOSTEADINESS"
 #define MONITOR_TITLE "OrvoGPS Monitor"
 
 // Controls of the main window.
@@ -16,6 +17,23 @@
 #define IDC_SKY_PLOT 104
 #define IDC_SIGNAL_BARS 105
 #define IDC_LINK_LINE 106
+#define IDC_PORT_LABEL 107
+#define IDC_SPEED_LABEL 108
+#define IDC_RECORD 109
+#define IDC_TABS 110
+#define IDC_SENTENCE_PAUSE 111
+#define IDC_SENTENCE_TOTALS 112
+#define IDC_SENTENCE_LIST 113
+#define IDC_STEADY_PLOT 114
+#define IDC_STEADY_FIGURES 115
+#define IDC_STEADY_RESET 116
+// WM_COMMAND with IDC_VIEW + page (MONITOR_PAGE_...) shows that page, as
+// clicking its tab does.
+#define IDC_VIEW 120
+#define MONITOR_PAGE_SIGNALS 0
+#define MONITOR_PAGE_SENTENCES 1
+#define MONITOR_PAGE_STEADINESS 2
+#define MONITOR_PAGE_COUNT 3
 // The value of fix row r (FIX_ROW_...) is control IDC_FIX_VALUE + r, its
 // label IDC_FIX_LABEL + r.
 #define IDC_FIX_VALUE 200

@@ -6,12 +6,15 @@
 
 #include <nmea/receiver.h>
 
+#include "monitor/monitor_ids.h"
+
 namespace {
 
 bool IsAuto(const char* word) { return std::strcmp(word, "auto") == 0 || std::strcmp(word, "Auto") == 0; }
 
-// "COM1" to "COM16" (either case), or auto.
-bool ParsePort(const char* word, int32_t* index) {
+}  // namespace
+
+bool ParsePortOption(const char* word, int32_t* index) {
   if (IsAuto(word)) {
     *index = -1;
     return true;
@@ -26,7 +29,7 @@ bool ParsePort(const char* word, int32_t* index) {
   return true;
 }
 
-bool ParseBaud(const char* word, uint32_t* baud) {
+bool ParseBaudOption(const char* word, uint32_t* baud) {
   if (IsAuto(word)) {
     *baud = GPS_BAUD_AUTO;
     return true;
@@ -43,21 +46,44 @@ bool ParseBaud(const char* word, uint32_t* baud) {
   return false;
 }
 
+namespace {
+
+const char* const PAGE_WORDS[MONITOR_PAGE_COUNT] = {"signals", "sentences", "steadiness"};
+
+bool ParsePage(const char* word, int32_t* page) {
+  for (int32_t i = 0; i < MONITOR_PAGE_COUNT; ++i) {
+    if (std::strcmp(word, PAGE_WORDS[i]) == 0) {
+      *page = i;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* options, char* error, int size) {
-  *options = {-1, GPS_BAUD_AUTO, 0};
+  *options = {-1, GPS_BAUD_AUTO, 0, MONITOR_PAGE_SIGNALS, nullptr, "localhost", SERVER_DEFAULT_PORT};
   for (int i = 0; i < argc; ++i) {
     const char* word = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (std::strcmp(word, "--start") == 0) {
       options->start = 1;
-    } else if (std::strcmp(word, "--port") == 0 && value && ParsePort(value, &options->portIndex)) {
+    } else if (std::strcmp(word, "--port") == 0 && value && ParsePortOption(value, &options->portIndex)) {
       ++i;
-    } else if (std::strcmp(word, "--baud") == 0 && value && ParseBaud(value, &options->baudRate)) {
+    } else if (std::strcmp(word, "--baud") == 0 && value && ParseBaudOption(value, &options->baudRate)) {
+      ++i;
+    } else if (std::strcmp(word, "--view") == 0 && value && ParsePage(value, &options->page)) {
+      ++i;
+    } else if (std::strcmp(word, "--server") == 0 && value &&
+               ParseServerAddress(value, options->serverHost, &options->serverPort)) {
+      options->portIndex = MONITOR_PORT_SERVER;
+      ++i;
+    } else if (std::strcmp(word, "--record") == 0 && value && value[0] != '\0') {
+      options->record = value;
       ++i;
     } else {
-      std::snprintf(error, size, "%s%s%s: use --port COM1..COM16|auto, --baud <speed>|auto, --start", word,
+      std::snprintf(error, size, "%s%s%s: use --port COM1..COM16|auto, --baud <speed>|auto, --start, --view signals|sentences|steadiness, --record FILE, --server HOST:PORT", word,
                     value && word[0] == '-' ? " " : "", value && word[0] == '-' ? value : "");
       return 1;
     }

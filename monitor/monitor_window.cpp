@@ -1,18 +1,26 @@
 #include "monitor/monitor_window.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include <comport/comport.h>
 #include <nmea/receiver.h>
 
+#include "monitor/controls.h"
 #include "monitor/fix_text.h"
 #include "monitor/layout.h"
 #include "monitor/link_text.h"
 #include "monitor/monitor_ids.h"
+#include "monitor/paint_buffer.h"
+#include "monitor/record_file.h"
+#include "monitor/sentence_pane.h"
 #include "monitor/session.h"
 #include "monitor/signal_bars_window.h"
 #include "monitor/sky_plot_window.h"
+#include "monitor/steadiness_window.h"
 #include "monitor/view.h"
 
 namespace {
@@ -21,28 +29,19 @@ namespace {
 // receiver is open or being looked for.
 constexpr UINT_PTR LINK_TIMER = 1;
 constexpr UINT LINK_TIMER_MS = 1000;
-constexpr int TEXT_SIZE = 160;
+// While recording, what the reader thread handed over is written this often.
+constexpr UINT_PTR RECORD_TIMER = 2;
+constexpr int TEXT_SIZE = CONTROL_TEXT_SIZE;
 
-HINSTANCE gInstance;
 MonitorOptions gOptions;
 // Why the last Start failed, shown in the link line until the next one.
 char gNotice[TEXT_SIZE];
+// The page shown under the plot (MONITOR_PAGE_...).
+int gPage;
+
+const char* const PAGE_NAMES[MONITOR_PAGE_COUNT] = {"Signals", "Sentences", "Steadiness"};
 
 HWND Child(HWND window, int id) { return GetDlgItem(window, id); }
-
-HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id) {
-  HWND child = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), gInstance, nullptr);
-  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  return child;
-}
-
-// Sets a control's text only when it changes: a static redraws on every set.
-void SetText(HWND control, const char* text) {
-  char old[TEXT_SIZE];
-  if (GetWindowTextA(control, old, sizeof old) >= 0 && std::strcmp(old, text) == 0) return;
-  SetWindowTextA(control, text);
-}
 
 void AddItem(HWND list, const char* text, LPARAM data) {
   const LRESULT at = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
@@ -71,6 +70,14 @@ LPARAM SelectedData(HWND list) {
 void FillLists(HWND window) {
   HWND ports = Child(window, IDC_PORT_LIST);
   AddItem(ports, "Auto", -1);
+  char server[SERVER_HOST_SIZE + 32];
+  if (std::strcmp(gOptions.serverHost, "localhost") == 0 && gOptions.serverPort == SERVER_DEFAULT_PORT) {
+    std::snprintf(server, sizeof server, "orvogps-server (localhost)");
+  } else {
+    std::snprintf(server, sizeof server, "orvogps-server (%s:%u)", gOptions.serverHost,
+                  static_cast<unsigned>(gOptions.serverPort));
+  }
+  AddItem(ports, server, MONITOR_PORT_SERVER);
   uint32_t listed = 0;
   if (OrvoCOMListPorts(&listed) != 0) listed = (1u << COM_PORT_COUNT) - 1;
   for (int32_t i = 0; i < COM_PORT_COUNT; ++i) {
@@ -105,7 +112,39 @@ void ShowLink(HWND window) {
     SessionLinkView(&view);
     FormatLinkLine(view, text, sizeof text);
   }
+  char note[TEXT_SIZE];
+  RecordNote(note, sizeof note);
+  const size_t used = std::strlen(text);
+  if (note[0]) std::snprintf(text + used, sizeof text - used, " | %s", note);
   SetText(Child(window, IDC_LINK_LINE), text);
+}
+
+void ShowRecording(HWND window) {
+  char source[16];
+  uint32_t baud = 0;
+  const bool open = SessionSource(source, sizeof source, &baud);
+  EnableWindow(Child(window, IDC_RECORD), open || Recording());
+  SetText(Child(window, IDC_RECORD), Recording() ? "Stop recording" : "Record...");
+  if (Recording()) {
+    SetTimer(window, RECORD_TIMER, RECORD_WRITE_MS, nullptr);
+  } else {
+    KillTimer(window, RECORD_TIMER);
+  }
+}
+
+// path null: the user picks the file.
+void BeginRecording(HWND window, const char* path) {
+  char source[16];
+  uint32_t baud = 0;
+  if (SessionSource(source, sizeof source, &baud)) (void)RecordBegin(window, path, source, baud);  // RecordNote says why not
+  ShowRecording(window);
+  ShowLink(window);
+}
+
+void OnRecordTimer(HWND window) {
+  if (RecordWrite()) return;
+  ShowRecording(window);
+  ShowLink(window);
 }
 
 void ShowRunning(HWND window, bool running) {
@@ -117,23 +156,78 @@ void ShowRunning(HWND window, bool running) {
   } else {
     KillTimer(window, LINK_TIMER);
   }
+  ShowRecording(window);
   ShowLink(window);
 }
 
+// Only the page shown is drawn; the others keep what they are given.
 void Redraw(HWND window) {
   ShowFix(window);
   InvalidateRect(Child(window, IDC_SKY_PLOT), nullptr, FALSE);
-  InvalidateRect(Child(window, IDC_SIGNAL_BARS), nullptr, FALSE);
+  if (gPage == MONITOR_PAGE_SIGNALS) InvalidateRect(Child(window, IDC_SIGNAL_BARS), nullptr, FALSE);
+  if (gPage == MONITOR_PAGE_STEADINESS) {
+    InvalidateRect(Child(window, IDC_STEADY_PLOT), nullptr, FALSE);
+    SteadyFigures figures;
+    SteadinessMeasure(gSteadiness, &figures, nullptr);
+    char text[STEADY_TEXT_SIZE];
+    FormatSteadyFigures(figures, text, sizeof text);
+    SetText(Child(window, IDC_STEADY_FIGURES), text);
+  }
+}
+
+// The sentences are taken at each epoch, and by the link line's timer when
+// no epoch came since its last tick (a receiver that sends no fix): the
+// page is drawn once per cycle, not twice.
+bool gEpochSinceTick;
+
+void TakeSentences(HWND window) {
+  if (SessionTakeSentences(&gSentences) > 0) UpdateSentencePane(window);
+}
+
+void ShowPage(HWND window, int page) {
+  gPage = page;
+  (void)SendMessageA(Child(window, IDC_TABS), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+  ShowChild(window, IDC_SIGNAL_BARS, page == MONITOR_PAGE_SIGNALS);
+  ShowSentencePane(window, page == MONITOR_PAGE_SENTENCES);
+  for (int id : {IDC_STEADY_PLOT, IDC_STEADY_FIGURES, IDC_STEADY_RESET})
+    ShowChild(window, id, page == MONITOR_PAGE_STEADINESS);
+  Redraw(window);
+}
+
+void MakeTabs(HWND window) {
+  HWND tabs = MakeChild(window, WC_TABCONTROLA, "", WS_CLIPSIBLINGS | WS_TABSTOP, IDC_TABS);
+  if (!tabs) return;
+  for (int page = 0; page < MONITOR_PAGE_COUNT; ++page) {
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<char*>(PAGE_NAMES[page]);
+    (void)SendMessageA(tabs, TCM_INSERTITEMA, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(&item));
+  }
+  // Under the pages, which are its siblings.
+  SetWindowPos(tabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// The command line's recording starts with the first receiver opened.
+void TakeUpRecording(HWND window) {
+  char source[16];
+  uint32_t baud;
+  if (!gOptions.record || !SessionSource(source, sizeof source, &baud)) return;
+  BeginRecording(window, gOptions.record);
+  gOptions.record = nullptr;
 }
 
 void Start(HWND window) {
   gNotice[0] = '\0';
   ViewClear();
+  ClearSentencePane(window);
   Redraw(window);
   const int32_t port = static_cast<int32_t>(SelectedData(Child(window, IDC_PORT_LIST)));
   const uint32_t baud = static_cast<uint32_t>(SelectedData(Child(window, IDC_SPEED_LIST)));
-  const bool started = SessionStart(port, baud, gNotice, sizeof gNotice);
+  const bool started = port == MONITOR_PORT_SERVER
+                           ? SessionStartServer(gOptions.serverHost, gOptions.serverPort, gNotice, sizeof gNotice)
+                           : SessionStart(port, baud, gNotice, sizeof gNotice);
   ShowRunning(window, started);
+  TakeUpRecording(window);
 }
 
 void Stop(HWND window) {
@@ -143,11 +237,12 @@ void Stop(HWND window) {
 
 void OnCreate(HWND window) {
   SessionInit(window);
-  MakeChild(window, "STATIC", "Port", SS_LEFT, -1);
+  MakeChild(window, "STATIC", "Port", SS_LEFT, IDC_PORT_LABEL);
   MakeChild(window, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_PORT_LIST);
-  MakeChild(window, "STATIC", "Speed", SS_LEFT, -1);
+  MakeChild(window, "STATIC", "Speed", SS_LEFT, IDC_SPEED_LABEL);
   MakeChild(window, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_SPEED_LIST);
   MakeChild(window, "BUTTON", "Start", BS_PUSHBUTTON | WS_TABSTOP, IDC_START_STOP);
+  MakeChild(window, "BUTTON", "Record...", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, IDC_RECORD);
   MakeChild(window, SKY_PLOT_CLASS, "", 0, IDC_SKY_PLOT);
   MakeChild(window, SIGNAL_BARS_CLASS, "", 0, IDC_SIGNAL_BARS);
   for (int32_t row = 0; row < FIX_ROW_COUNT; ++row) {
@@ -155,13 +250,16 @@ void OnCreate(HWND window) {
     MakeChild(window, "STATIC", "-", SS_LEFT | SS_NOPREFIX, IDC_FIX_VALUE + row);
   }
   MakeChild(window, "STATIC", "Closed", SS_LEFT | SS_NOPREFIX | SS_SUNKEN, IDC_LINK_LINE);
+  CreateSentencePane(window);
+  MakeChild(window, STEADINESS_CLASS, "", 0, IDC_STEADY_PLOT);
+  HWND figures = MakeChild(window, "STATIC", "", SS_LEFT | SS_NOPREFIX, IDC_STEADY_FIGURES);
+  if (figures) SendMessageA(figures, WM_SETFONT, reinterpret_cast<WPARAM>(MonitorFixedFont()), FALSE);
+  MakeChild(window, "BUTTON", "Reset", BS_PUSHBUTTON | WS_TABSTOP, IDC_STEADY_RESET);
+  MakeTabs(window);
+  ShowPage(window, gOptions.page);
   FillLists(window);
   ShowFix(window);
   if (gOptions.start) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_START_STOP, BN_CLICKED), 0);
-}
-
-void Place(HWND window, int id, const Box& box) {
-  MoveWindow(Child(window, id), box.left, box.top, box.width, box.height, TRUE);
 }
 
 void OnSize(HWND window, int width, int height) {
@@ -170,16 +268,17 @@ void OnSize(HWND window, int width, int height) {
   Place(window, IDC_PORT_LIST, layout.portList);
   Place(window, IDC_SPEED_LIST, layout.speedList);
   Place(window, IDC_START_STOP, layout.startStop);
+  Place(window, IDC_RECORD, layout.record);
   Place(window, IDC_SKY_PLOT, layout.skyPlot);
+  Place(window, IDC_TABS, layout.tabs);
   Place(window, IDC_SIGNAL_BARS, layout.signalBars);
+  PlaceSentencePane(window, layout);
+  Place(window, IDC_STEADY_PLOT, layout.steadyPlot);
+  Place(window, IDC_STEADY_FIGURES, layout.steadyFigures);
+  Place(window, IDC_STEADY_RESET, layout.steadyReset);
   Place(window, IDC_LINK_LINE, layout.linkLine);
-  // The two labels of the choice row have no id of their own: they are the
-  // first two statics made.
-  HWND label = GetWindow(window, GW_CHILD);
-  MoveWindow(label, layout.portLabel.left, layout.portLabel.top, layout.portLabel.width, layout.portLabel.height, TRUE);
-  label = GetWindow(Child(window, IDC_PORT_LIST), GW_HWNDNEXT);
-  MoveWindow(label, layout.speedLabel.left, layout.speedLabel.top, layout.speedLabel.width, layout.speedLabel.height,
-             TRUE);
+  Place(window, IDC_PORT_LABEL, layout.portLabel);
+  Place(window, IDC_SPEED_LABEL, layout.speedLabel);
   const Box& panel = layout.fixPanel;
   for (int32_t row = 0; row < FIX_ROW_COUNT; ++row) {
     const int top = panel.top + row * FIX_ROW_HEIGHT;
@@ -201,18 +300,50 @@ void OnMinMaxInfo(MINMAXINFO* info) {
 }
 
 void OnCommand(HWND window, int id, int code) {
-  if (id != IDC_START_STOP || code != BN_CLICKED) return;
-  if (SessionActive()) {
-    Stop(window);
-  } else {
-    Start(window);
+  if (id >= IDC_VIEW && id < IDC_VIEW + MONITOR_PAGE_COUNT) {
+    ShowPage(window, id - IDC_VIEW);
+    return;
   }
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case IDC_START_STOP:
+      if (SessionActive()) {
+        Stop(window);
+      } else {
+        Start(window);
+      }
+      break;
+    case IDC_RECORD:
+      if (Recording()) {
+        RecordEnd();
+        ShowRecording(window);
+        ShowLink(window);
+      } else {
+        BeginRecording(window, nullptr);
+      }
+      break;
+    case IDC_STEADY_RESET:
+      SteadinessReset(&gSteadiness);
+      Redraw(window);
+      break;
+    case IDC_SENTENCE_PAUSE:
+      OnSentencePause(window);
+      break;
+    default:
+      break;
+  }
+}
+
+void OnNotify(HWND window, const NMHDR* header) {
+  if (header->idFrom == IDC_TABS && header->code == TCN_SELCHANGE)
+    ShowPage(window, static_cast<int>(SendMessageA(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
 }
 
 void OnFound(HWND window, WPARAM generation) {
   const bool open = SessionFound(generation, gNotice, sizeof gNotice);
   if (!open) gNotice[0] = '\0';  // the link line says what the search found
   ShowRunning(window, SessionActive());
+  TakeUpRecording(window);
 }
 
 LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -229,7 +360,12 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam), HIWORD(wParam));
       return 0;
+    case WM_NOTIFY:
+      OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
+      return 0;
     case WM_APP_EPOCH:
+      gEpochSinceTick = true;
+      TakeSentences(window);
       if (SessionTakeEpoch(&gView.fix, &gView.sky)) {
         ViewUpdate();
         Redraw(window);
@@ -239,7 +375,13 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       OnFound(window, wParam);
       return 0;
     case WM_TIMER:
-      if (wParam == LINK_TIMER) ShowLink(window);
+      if (wParam == LINK_TIMER) {
+        if (!gEpochSinceTick) TakeSentences(window);
+        gEpochSinceTick = false;
+        ShowLink(window);
+      } else if (wParam == RECORD_TIMER) {
+        OnRecordTimer(window);
+      }
       return 0;
     case WM_CLOSE:
       SessionStop();
@@ -256,9 +398,12 @@ LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 HWND CreateMonitorWindow(HINSTANCE instance, const MonitorOptions& options, int show) {
-  gInstance = instance;
   gOptions = options;
-  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance)) return nullptr;
+  const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES};
+  if (!InitCommonControlsEx(&controls)) return nullptr;
+  if (!RegisterSkyPlotClass(instance) || !RegisterSignalBarsClass(instance) || !RegisterSteadinessClass(instance) ||
+      !RegisterSentenceListClass(instance))
+    return nullptr;
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = MonitorProc;

@@ -1,5 +1,7 @@
 #include "monitor/paint_buffer.h"
 
+#include "monitor/colours.h"
+
 namespace {
 
 // Few distinct pens, brushes and fonts are ever asked for: constellation
@@ -142,4 +144,25 @@ HFONT MonitorFont(int height, bool bold) {
   if (!font) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   gFonts[gFontCount++] = {height, bold, font};
   return font;
+}
+
+HFONT MonitorFixedFont() {
+  static HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New");
+  return font ? font : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+}
+
+void MonitorCircle(HDC dc, int cx, int cy, int radius) {
+  Ellipse(dc, cx - radius, cy - radius, cx + radius + 1, cy + radius + 1);
+}
+
+void DrawPlotFrame(HDC dc, int cx, int cy, int radius) {
+  SelectObject(dc, GetStockObject(NULL_BRUSH));
+  SelectObject(dc, MonitorPen(FAINT_GRID_COLOUR, 1));
+  MoveToEx(dc, cx - radius, cy, nullptr);
+  LineTo(dc, cx + radius + 1, cy);
+  MoveToEx(dc, cx, cy - radius, nullptr);
+  LineTo(dc, cx, cy + radius + 1);
+  SelectObject(dc, MonitorPen(GRID_COLOUR, 1));
+  MonitorCircle(dc, cx, cy, radius);
 }

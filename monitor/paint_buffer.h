@@ -30,5 +30,13 @@ bool RegisterPaintedClass(HINSTANCE instance, const char* className, WNDPROC pro
 HPEN MonitorPen(COLORREF colour, int width, int style = PS_SOLID);
 HBRUSH MonitorBrush(COLORREF colour);
 HFONT MonitorFont(int height, bool bold = false);
+// A circle around (cx, cy) in the pen and brush selected.
+void MonitorCircle(HDC dc, int cx, int cy, int radius);
+// A round plot's frame: a faint cross through its centre and its rim; the
+// brush is left hollow.
+void DrawPlotFrame(HDC dc, int cx, int cy, int radius);
+
+// The sentences' fixed-pitch font.
+HFONT MonitorFixedFont();
 
 #endif

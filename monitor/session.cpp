@@ -6,6 +6,10 @@
 
 #include <nmea/receiver.h>
 
+#include "monitor/record_file.h"
+#include "monitor/server_link.h"
+#include "monitor/server_stream.h"
+
 namespace {
 
 // How long Auto looks for a receiver before it gives up.
@@ -13,6 +17,9 @@ constexpr uint32_t FIND_LIMIT_MS = 60000;
 
 HWND gWindow;
 GpsContext* gContext;
+// The context a server's sentences are fed to, and the server's address.
+GpsContext* gServerContext;
+char gServerName[SERVER_HOST_SIZE + 8];
 int32_t gPortIndex = -1;
 
 // The port search, on a thread of its own so that the window stays live.
@@ -37,6 +44,10 @@ struct Mailbox {
   GpsSky sky;
 } gMailbox;
 
+// Every sentence the framer leaves, on its way to the sentences page.
+unsigned char gSentenceStorage[1 << 16];
+SentenceTap gSentenceTap;
+
 void CopySky(GpsSky* to, const GpsSky& from) {
   to->signalCount = from.signalCount;
   to->usedCount = from.usedCount;
@@ -56,6 +67,25 @@ void OnEpoch(GpsContext*, const GpsFix* fix, const GpsSky* sky) {
 }
 
 int32_t IgnoreSentence(GpsContext*, SentenceType, void*, int32_t) { return 0; }
+
+// Reader thread, for every sentence the framer leaves.
+void OnSentence(GpsContext* context, const char* text, int32_t length, int32_t verdict) {
+  GpsStats stats;
+  if (GpsGetStats(context, &stats) != 0) return;
+  SentenceTapTell(&gSentenceTap, text, length, verdict, stats.bytes);
+}
+
+// Reader thread, for every block the port delivers.
+void OnBytes(GpsContext*, const unsigned char* bytes, int32_t count) { RecordFeed(bytes, count); }
+
+// Before a context's callbacks are set: what an earlier stream left is not
+// this one's.
+void TapNewStream(GpsContext* context) {
+  (void)RingTake(&gSentenceTap.ring, nullptr, RingWaiting(&gSentenceTap.ring));
+  SentenceTapRestart(&gSentenceTap);
+  (void)GpsSetSentenceCallback(context, OnSentence);  // fails only for a null context
+  (void)GpsSetBytesCallback(context, OnBytes);
+}
 
 int32_t OnSearchProgress(void*, const GpsFindStatus* status) {
   gSearch.elapsedMs = status->elapsedMs;
@@ -82,6 +112,7 @@ bool Open(int32_t portIndex, uint32_t baudRate, char* reason, int size) {
   gContext = context;
   gPortIndex = portIndex;
   (void)GpsSetEpochCallback(context, OnEpoch);  // fails only for a null context
+  TapNewStream(context);
   return true;
 }
 
@@ -99,6 +130,8 @@ void EndSearch() {
 void SessionInit(HWND window) {
   gWindow = window;
   InitializeCriticalSection(&gMailbox.lock);
+  SentenceTapInit(&gSentenceTap, gSentenceStorage, sizeof gSentenceStorage);
+  RecordInit();
 }
 
 bool SessionStart(int32_t portIndex, uint32_t baudRate, char* reason, int size) {
@@ -118,17 +151,39 @@ bool SessionStart(int32_t portIndex, uint32_t baudRate, char* reason, int size) 
   return true;
 }
 
+bool SessionStartServer(const char* host, uint16_t port, char* reason, int size) {
+  SessionStop();
+  GpsContext* context = GpsContextInit(IgnoreSentence);
+  (void)GpsSetEpochCallback(context, OnEpoch);
+  TapNewStream(context);
+  std::snprintf(gServerName, sizeof gServerName, "%s:%u", host, static_cast<unsigned>(port));
+  if (!ServerLinkStart(host, port, context, reason, size)) return false;
+  gServerContext = context;
+  return true;
+}
+
 void SessionStop() {
   EndSearch();
+  if (gServerContext) {
+    ServerLinkStop();
+    (void)GpsSetEpochCallback(gServerContext, nullptr);
+    (void)GpsSetSentenceCallback(gServerContext, nullptr);
+    (void)GpsSetBytesCallback(gServerContext, nullptr);
+    gServerContext = nullptr;
+    RecordEnd();
+  }
   if (gContext) {
     (void)GpsSetEpochCallback(gContext, nullptr);
+    (void)GpsSetSentenceCallback(gContext, nullptr);
+    (void)GpsSetBytesCallback(gContext, nullptr);
     (void)OrvoGPSClose(gContext);  // returns 0 for the context it opened
     gContext = nullptr;
+    RecordEnd();  // the reader thread has ended: every byte it handed over is written
   }
   gPortIndex = -1;
 }
 
-bool SessionActive() { return gSearch.thread != nullptr || gContext != nullptr; }
+bool SessionActive() { return gSearch.thread != nullptr || gContext != nullptr || gServerContext != nullptr; }
 
 bool SessionFound(WPARAM generation, char* reason, int size) {
   if (generation != gSearch.generation || !gSearch.thread) return true;  // a search stopped since
@@ -159,7 +214,29 @@ void SessionLinkView(LinkView* view) {
   view->notFound = gSearch.notFound;
   view->link.state = GPS_LINK_CLOSED;
   view->link.portIndex = -1;
+  if (gServerContext) {
+    view->server = gServerName;
+    view->serverState = ServerLinkState(&view->serverError);
+    if (GpsGetStats(gServerContext, &view->stats) != 0) view->stats = {};
+    return;
+  }
   if (!gContext) return;
   (void)OrvoGPSGetLink(gContext, &view->link);  // fails only for null arguments
   if (OrvoGPSGetStats(gContext, &view->stats, nullptr) != 0) view->stats = {};
+}
+
+int32_t SessionTakeSentences(SentenceLog* log) { return SentenceLogTake(log, &gSentenceTap); }
+
+bool SessionSource(char* name, int size, uint32_t* baudRate) {
+  if (gServerContext) {
+    std::snprintf(name, size, "server %s", gServerName);
+    *baudRate = 0;
+    return true;
+  }
+  if (!gContext) return false;
+  GpsLink link;
+  if (OrvoGPSGetLink(gContext, &link) != 0) return false;
+  std::snprintf(name, size, "COM%d", static_cast<int>(link.portIndex + 1));
+  *baudRate = link.baudRate;
+  return true;
 }

@@ -11,6 +11,7 @@
 #include <nmea/navigation.h>
 
 #include "monitor/link_text.h"
+#include "monitor/sentence_log.h"
 
 // Posted to the window given to SessionInit.
 constexpr UINT WM_APP_EPOCH = WM_APP + 1;  // an epoch's fix and sky wait: SessionTakeEpoch
@@ -23,10 +24,14 @@ void SessionInit(HWND window);
 // failed at once; reason then holds why (size bytes).
 bool SessionStart(int32_t portIndex, uint32_t baudRate, char* reason, int size);
 
+// Starts showing the receiver a server shares at host:port.  Returns false
+// when it cannot start (reason as for SessionStart).
+bool SessionStartServer(const char* host, uint16_t port, char* reason, int size);
+
 // Ends the search or closes the receiver; returns when nothing runs any more.
 void SessionStop();
 
-// 1 while searching for the port or open.
+// 1 while searching for the port, open, or connected to a server.
 bool SessionActive();
 
 // WM_APP_FOUND: opens the receiver where the search found it.  Returns false
@@ -37,5 +42,13 @@ bool SessionFound(WPARAM generation, char* reason, int size);
 bool SessionTakeEpoch(GpsFix* fix, GpsSky* sky);
 
 void SessionLinkView(LinkView* view);
+
+// Where the open receiver's stream comes from ("COM3") and at what speed (0
+// while it is not known); false when none is open.
+bool SessionSource(char* name, int size, uint32_t* baudRate);
+
+// Moves the sentences told since the last call into log; returns how many
+// lines it added.
+int32_t SessionTakeSentences(SentenceLog* log);
 
 #endif

@@ -9,6 +9,7 @@
 
 #include "monitor/signal_bars.h"
 #include "monitor/sky_view.h"
+#include "monitor/steadiness.h"
 
 struct MonitorView {
   bool hasEpoch;
@@ -21,8 +22,11 @@ struct MonitorView {
 };
 
 extern MonitorView gView;
+// The positions of the epochs since the Start or the last Reset.
+extern Steadiness gSteadiness;
 
-// Takes the sky apart into marks and bars; the fix and sky are gView's own.
+// Takes the sky apart into marks and bars and keeps the position; the fix
+// and sky are gView's own.
 void ViewUpdate();
 // Nothing to show: before the first epoch of a Start.
 void ViewClear();

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "nmea/nmea.h"
+#include "nmea/sentence_fields.h"
 
 // The library serves one receiver, so there is exactly one context.
 extern GpsContext gGpsContext;
@@ -63,16 +64,17 @@ inline void CopyTalker(const char* sentence, char* talker) {
   talker[2] = '\0';
 }
 
-// Each parser clears its record in the context, fills it from the sentence
-// and returns it.  The sentence starts with its '$' at the beginning of a
-// buffer of GPS_SENTENCE_SIZE characters: no parser reads beyond that buffer.
-GgaRecord* GpsParseGGA(const char* sentence);
+// Each parser clears its record in the context, fills it from the sentence,
+// split at its separators (SplitSentence), and returns it.  The sentence
+// starts with its '$' at the beginning of a buffer of GPS_SENTENCE_SIZE
+// characters: no parser reads beyond that buffer.
+GgaRecord* GpsParseGGA(const SentenceFields& fields);
 // The GSA's NMEA 4.10 system id and the GSV's signal id come from the
 // navigation state, which has read them already.
-GsaRecord* GpsParseGSA(const char* sentence, int32_t systemId);
-GsvRecord* GpsParseGSV(const char* sentence, int32_t signalId);
-RmcRecord* GpsParseRMC(const char* sentence);
-GllRecord* GpsParseGLL(const char* sentence);
-VtgRecord* GpsParseVTG(const char* sentence);
+GsaRecord* GpsParseGSA(const SentenceFields& fields, int32_t systemId);
+GsvRecord* GpsParseGSV(const SentenceFields& fields, int32_t signalId);
+RmcRecord* GpsParseRMC(const SentenceFields& fields);
+GllRecord* GpsParseGLL(const SentenceFields& fields);
+VtgRecord* GpsParseVTG(const SentenceFields& fields);
 
 #endif

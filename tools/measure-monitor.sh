@@ -6,7 +6,8 @@
 # gps-sim at 38400 baud, one cycle a second) on a virtual COM1.  Twice: as the
 # tests run it, with the harness playing line speeds inside the monitor's
 # process on every read, and with that off (ORVO_VNM_SPEEDS=off), which is
-# the monitor's and the library's own cost.
+# the monitor's and the library's own cost.  A third time with the sentences
+# page shown instead of the signal bars, every sentence listed as it comes.
 #   tools/measure-monitor.sh     (needs ./demo.sh --monitor's builds)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,9 +40,9 @@ probe() { wine "$probe_exe" "$@"; }
 . tools/wine-cpu.sh
 
 # One monitor: stopped, then showing the receiver.  $1 names the case, $2 is
-# the harness's speed setting.
+# the harness's speed setting, $3 the page under the plot.
 measure_monitor() {
-  ORVO_VNM_SPEEDS=$2 LD_PRELOAD="$ORVO_SHIM" wine "$monitor_exe" --port COM1 --baud auto &
+  ORVO_VNM_SPEEDS=$2 LD_PRELOAD="$ORVO_SHIM" wine "$monitor_exe" --port COM1 --baud auto --view "$3" &
   monitor_pid=$!
   probe fields >/dev/null
   monitor_unix_pid=$(wine_pid "$monitor_exe")
@@ -59,5 +60,6 @@ measure_monitor() {
 server_pid=$(cat "$state/wineserver.pid")
 "$sim" --quiet --baud 38400 --replay "$root/tests/data/captures/ublox-neo-m9n-nmea.log" "$ORVO_FAR1" &
 sim_pid=$!
-measure_monitor "the harness playing line speeds" on
-measure_monitor "line speeds off (ORVO_VNM_SPEEDS=off)" off
+measure_monitor "the harness playing line speeds" on signals
+measure_monitor "line speeds off (ORVO_VNM_SPEEDS=off)" off signals
+measure_monitor "line speeds off, the sentences page shown" off sentences

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "monitor/fix_text.h"
+#include "monitor/monitor_ids.h"
 #include "tools/monitor_remote.h"
 
 namespace {
@@ -54,6 +55,34 @@ int PrintFields(const MonitorWindows& monitor) {
   return 0;
 }
 
+// The buttons and tabs press NAME knows, and the command each posts.
+const struct {
+  const char* name;
+  int id;
+} PRESSABLE[] = {
+    {"record", IDC_RECORD},
+    {"pause", IDC_SENTENCE_PAUSE},
+    {"reset", IDC_STEADY_RESET},
+    {"signals", IDC_VIEW + MONITOR_PAGE_SIGNALS},
+    {"sentences", IDC_VIEW + MONITOR_PAGE_SENTENCES},
+    {"steadiness", IDC_VIEW + MONITOR_PAGE_STEADINESS},
+};
+
+int Press(const MonitorWindows& monitor, const char* name) {
+  for (const auto& p : PRESSABLE) {
+    if (std::strcmp(p.name, name) != 0) continue;
+    HWND control = GetDlgItem(monitor.main, p.id);
+    // A push-like check box changes only when clicked.
+    if (p.id == IDC_SENTENCE_PAUSE) {
+      PostMessageA(control, BM_CLICK, 0, 0);
+    } else {
+      PostMessageA(monitor.main, WM_COMMAND, MAKEWPARAM(p.id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    }
+    return 0;
+  }
+  return Fail("press takes record, pause, reset, signals, sentences or steadiness");
+}
+
 int Quit(const MonitorWindows& monitor) {
   DWORD processId = 0;
   GetWindowThreadProcessId(monitor.main, &processId);
@@ -87,6 +116,8 @@ int Usage(FILE* out, int status) {
       "  wait-link TEXT SECONDS  wait until the link line contains TEXT\n"
       "  fields                  print the fix panel and the link line\n"
       "  start-stop              press Start (or Stop)\n"
+      "  press NAME              press record, pause or reset, or show the signals, sentences or\n"
+      "                          steadiness page\n"
       "  quit                    close the window, wait for the monitor to end, say how long it took\n"
       "--desktop NAME            the Wine desktop it runs in (explorer /desktop=NAME)\n"
       "Exit status 0 on success, 1 on failure (reason on standard error), 2 for usage.\n",
@@ -116,6 +147,7 @@ int main(int argc, char** argv) {
     PressStartStop(monitor);
     return 0;
   }
+  if (std::strcmp(command, "press") == 0 && first) return Press(monitor, first);
   if (std::strcmp(command, "quit") == 0) return Quit(monitor);
   return Usage(stderr, 2);
 }

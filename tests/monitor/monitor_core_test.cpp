@@ -11,6 +11,7 @@
 #include "monitor/layout.h"
 #include "monitor/link_text.h"
 #include "monitor/monitor_options.h"
+#include "monitor/server_stream.h"
 #include "monitor/signal_bars.h"
 #include "monitor/sky_view.h"
 
@@ -207,7 +208,7 @@ TEST(monitor_core_test, the_layout_scales_with_the_window_and_nothing_overlaps) 
     MonitorLayout l;
     LayOutMonitor(size[0], size[1], &l);
     const std::string legend = std::to_string(size[0]) + "x" + std::to_string(size[1]);
-    const Box parts[] = {l.startStop, l.skyPlot, l.fixPanel, l.signalBars, l.linkLine};
+    const Box parts[] = {l.startStop, l.record, l.skyPlot, l.fixPanel, l.tabs, l.linkLine};
     for (const Box& a : parts) {
       EXPECT_TRUE(Inside(a, size[0], size[1])) << legend;
       for (const Box& b : parts) {
@@ -218,7 +219,22 @@ TEST(monitor_core_test, the_layout_scales_with_the_window_and_nothing_overlaps) 
     }
     EXPECT_EQ(l.skyPlot.width, l.skyPlot.height) << legend << ": the plot is square";
     EXPECT_GT(l.skyPlot.width, lastPlot) << legend << ": the plot grows with the window";
-    EXPECT_GE(l.signalBars.height, 120) << legend;
+    EXPECT_GE(l.signalBars.height, 110) << legend;
+    // Each page's parts stay inside the page and apart.
+    for (const auto& page : {std::vector<Box>{l.sentencePause, l.sentenceTotals, l.sentenceList},
+                             std::vector<Box>{l.steadyPlot, l.steadyFigures, l.steadyReset}}) {
+      for (const Box& a : page) {
+        EXPECT_TRUE(Inside(a, size[0], size[1]) && !Overlap(a, l.fixPanel) && a.top >= l.signalBars.top &&
+                    a.top + a.height <= l.signalBars.top + l.signalBars.height)
+            << legend;
+        for (const Box& b : page) {
+          if (&a != &b) {
+            EXPECT_FALSE(Overlap(a, b)) << legend;
+          }
+        }
+      }
+    }
+    EXPECT_EQ(l.steadyPlot.width, l.steadyPlot.height) << legend;
     EXPECT_EQ(l.fixPanel.height, FIX_ROW_COUNT * FIX_ROW_HEIGHT) << legend << ": every fix row shows";
     lastPlot = l.skyPlot.width;
   }
@@ -258,6 +274,72 @@ TEST(monitor_core_test, the_link_line_says_what_the_receiver_is_doing) {
   view.notFound = 1;
   FormatLinkLine(view, text, sizeof text);
   EXPECT_STREQ("No receiver found: check its power and cable, or pick the port and speed", text);
+
+  view.notFound = 0;
+  view.server = "localhost:2947";
+  const struct {
+    int32_t state;
+    uint32_t error;
+    const char* text;
+  } shared[] = {
+      {SERVER_CONNECTING, 0, "server localhost:2947: connecting | 1500 bytes, 12 sentences, 1 checksum error"},
+      {SERVER_WAITING, 0, "server localhost:2947: connected, no sentences | 1500 bytes, 12 sentences, 1 checksum error"},
+      {SERVER_RECEIVING, 0, "server localhost:2947: receiving | 1500 bytes, 12 sentences, 1 checksum error"},
+      {SERVER_RETRYING, 10061,
+       "server localhost:2947: no connection (error 10061) - trying again | 1500 bytes, 12 sentences, 1 checksum error"},
+      {SERVER_RETRYING, 0,
+       "server localhost:2947: the server closed the connection - trying again | 1500 bytes, 12 sentences, 1 checksum "
+       "error"},
+  };
+  for (const auto& c : shared) {
+    view.serverState = c.state;
+    view.serverError = c.error;
+    FormatLinkLine(view, text, sizeof text);
+    EXPECT_STREQ(c.text, text);
+  }
+}
+
+TEST(monitor_core_test, the_server_address_and_the_nmea_lines_of_its_stream) {
+  const struct {
+    const char* text;
+    bool ok;
+    const char* host;
+    uint16_t port;
+  } addresses[] = {
+      {"localhost:2947", true, "localhost", 2947}, {"10.0.0.7", true, "10.0.0.7", 2947},
+      {"gps.lan:40001", true, "gps.lan", 40001},   {":2947", false, "", 0},
+      {"host:0", false, "", 0},                     {"host:65536", false, "", 0},
+      {"host:", false, "", 0},                      {"host:12x", false, "", 0},
+  };
+  for (const auto& a : addresses) {
+    char host[SERVER_HOST_SIZE] = "";
+    uint16_t port = 0;
+    ASSERT_EQ(a.ok, ParseServerAddress(a.text, host, &port)) << a.text;
+    if (!a.ok) continue;
+    EXPECT_STREQ(a.host, host) << a.text;
+    EXPECT_EQ(a.port, port) << a.text;
+  }
+  // What gpsd sends a client watching with nmea, cut into pieces at every
+  // place: the NMEA lines come out whole, the JSON never.
+  const std::string stream =
+      "{\"class\":\"VERSION\",\"release\":\"3.22\",\"rev\":\"3.22\",\"proto_major\":3,\"proto_minor\":14}\r\n"
+      "{\"class\":\"DEVICES\",\"devices\":[{\"class\":\"DEVICE\",\"path\":\"/dev/pts/9\"}]}\r\n"
+      "$GNRMC,223745.00,A,3806.62964,N,12237.61382,W,0.040,,110720,,,D,V*0E\r\n"
+      "{\"class\":\"WATCH\",\"enable\":true,\"json\":false,\"nmea\":true}\r\n"
+      "!AIVDM,1,1,,A,13aEOK?P00PD2wVMdLDRhgvL289?,0*26\n"
+      "$GNVTG,,T,,M,0.040,N,0.075,K,D*3E\r\n";
+  const std::string expected =
+      "$GNRMC,223745.00,A,3806.62964,N,12237.61382,W,0.040,,110720,,,D,V*0E\r\n"
+      "!AIVDM,1,1,,A,13aEOK?P00PD2wVMdLDRhgvL289?,0*26\n"
+      "$GNVTG,,T,,M,0.040,N,0.075,K,D*3E\r\n";
+  for (size_t cut = 0; cut <= stream.size(); ++cut) {
+    ServerLines lines;
+    ServerLinesInit(&lines);
+    std::string out(stream.size(), '\0');
+    int32_t kept = ServerLinesTake(&lines, stream.data(), static_cast<int32_t>(cut), &out[0]);
+    kept += ServerLinesTake(&lines, stream.data() + cut, static_cast<int32_t>(stream.size() - cut), &out[kept]);
+    EXPECT_EQ(expected, out.substr(0, static_cast<size_t>(kept))) << "cut at " << cut;
+  }
 }
 
 TEST(monitor_core_test, command_line_picks_port_speed_and_start) {
@@ -276,6 +358,8 @@ TEST(monitor_core_test, command_line_picks_port_speed_and_start) {
       {{"--baud", "12345"}, 1, -1, 0, 0},
       {{"--baud"}, 1, -1, 0, 0},
       {{"--verbose"}, 1, -1, 0, 0},
+      {{"--server", "127.0.0.1:40123", "--start"}, 0, MONITOR_PORT_SERVER, 0, 1},
+      {{"--server", "host:99999"}, 1, -1, 0, 0},
   };
   for (const auto& c : cases) {
     MonitorOptions options;
@@ -292,6 +376,10 @@ TEST(monitor_core_test, command_line_picks_port_speed_and_start) {
     EXPECT_EQ(c.port, options.portIndex) << legend;
     EXPECT_EQ(c.baud, options.baudRate) << legend;
     EXPECT_EQ(c.start, options.start) << legend;
+    if (c.port == MONITOR_PORT_SERVER) {
+      EXPECT_STREQ("127.0.0.1", options.serverHost);
+      EXPECT_EQ(40123, options.serverPort);
+    }
   }
 }
 

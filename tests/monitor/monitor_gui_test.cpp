@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -339,6 +341,77 @@ TEST_F(monitor_gui_test, auto_finds_the_port_and_the_speed_and_stop_and_start_ta
   PressStartStop(monitor);
   EXPECT_TRUE(PollUntil([&] { return Text(monitor.startStop) == "Stop"; }));
   EXPECT_TRUE(LinkSays("COM1: receiving at 38400 baud", 30000)) << Text(monitor.linkLine);
+}
+
+// The lines the monitor's sentences page shows, oldest first (its list
+// gives them as its text, a line each).
+std::vector<std::string> ListLines(HWND list) {
+  static char text[1 << 16];
+  std::vector<std::string> lines;
+  if (!ReadControlText(list, text, sizeof text)) return lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool Holds(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The number before words in text; -1 without it.
+long CountBefore(const std::string& text, const char* words) {
+  const size_t at = text.find(words);
+  if (at == std::string::npos) return -1;
+  size_t start = at;
+  while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]))) --start;
+  return start == at ? -1 : std::atol(text.c_str() + start);
+}
+
+TEST_F(monitor_gui_test, sentences_page_lists_what_came_marks_the_damaged_and_pauses) {
+  const std::string damaged = "$GPGSA,A,3,10,,,,,,,,,,,,1.5,0.9,1.2*00";  // its checksum is 3D
+  receiver.Open(4800);
+  Launch("--port COM1 --baud 4800 --start --view sentences");
+  receiver.Send([&](int second) { return ZenithAndEastCycle(second) + "noise between sentences\r\n" + damaged + "\r\n"; });
+  HWND list = GetDlgItem(monitor.main, IDC_SENTENCE_LIST);
+  std::vector<std::string> lines;
+  ASSERT_TRUE(PollUntil([&] {
+    lines = ListLines(list);
+    return Holds(lines, "[checksum error] " + damaged);
+  }, 20000)) << lines.size() << " lines, the last " << (lines.empty() ? "" : lines.back());
+  // A cycle's GGA as sent (its time, 1200ss.00, the cycle's), the noise as
+  // the 25 bytes after the RMC's line end and its own.
+  const std::string gga = ZenithAndEastCycle(0).substr(0, ZenithAndEastCycle(0).find("\r\n"));
+  bool seenGga = false;
+  for (const std::string& l : lines)
+    seenGga = seenGga || (l.size() == gga.size() && l.compare(0, 11, gga, 0, 11) == 0 &&
+                          l.compare(17, l.size() - 20, gga, 17, gga.size() - 20) == 0);
+  EXPECT_TRUE(seenGga) << "no GGA line";
+  EXPECT_TRUE(Holds(lines, "[27 bytes between sentences]"));
+
+  // Paused, the list stands still while sentences come; let go, it catches up.
+  HWND pause = GetDlgItem(monitor.main, IDC_SENTENCE_PAUSE);
+  PostMessageA(pause, BM_CLICK, 0, 0);
+  ASSERT_TRUE(PollUntil([&] { return SendMessageA(pause, BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+  const std::vector<std::string> paused = ListLines(list);
+  WaitServingMessages(nullptr, 2500);  // two cycles come meanwhile
+  EXPECT_EQ(paused, ListLines(list)) << "the list moved while paused";
+  PostMessageA(pause, BM_CLICK, 0, 0);
+  EXPECT_TRUE(PollUntil([&] { return ListLines(list) != paused; })) << "the list did not catch up";
+
+  // Once the receiver is quiet, the page's totals are the framer's counts.
+  receiver.StopSending();
+  HWND totals = GetDlgItem(monitor.main, IDC_SENTENCE_TOTALS);
+  std::string said, link;
+  EXPECT_TRUE(PollUntil([&] {
+    said = Text(totals);
+    link = Text(monitor.linkLine);
+    return CountBefore(said, " checksum error") > 0 &&
+           CountBefore(said, " checksum error") == CountBefore(link, " checksum error") &&
+           CountBefore(said, " sentences,") == CountBefore(link, " sentences,");
+  })) << said << " / " << link;
 }
 
 TEST_F(monitor_gui_test, closing_the_window_while_looking_for_a_receiver_ends_the_monitor_at_once) {

@@ -1,0 +1,106 @@
+#!/bin/sh
+# The monitor showing a receiver that a server shares: gpsd (the reference
+# server, through gpsfake) replays the NEO-M9N capture on a port of its own;
+# the monitor, started with --server, says it is receiving, shows the fix
+# that nmea-decode --state finds at the same epoch of the capture, waits while
+# the server is gone and receives again when it is back.
+#   monitor_server_test.sh <vnullmodem.sh> <state-dir> <orvogps-monitor.exe> <monitor-probe.exe>
+#                          <nmea-decode.exe> <capture>
+set -eu
+vnm=$1
+state=$2
+monitor=$3
+probe_exe=$4
+decoder=$5
+capture=$6
+if ! command -v gpsfake >/dev/null || ! command -v python3 >/dev/null; then
+    echo "SKIP: gpsfake (gpsd-clients) is not installed"
+    exit 77
+fi
+# shellcheck disable=SC1091
+. "$state/env"
+work="$state/server-test"
+rm -rf "$work"
+mkdir -p "$work"
+# A port no other server uses, never gpsd's own 2947.
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+address="127.0.0.1:$port"
+
+server_pid=""
+monitor_pid=""
+cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+    [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null || true
+    return 0
+}
+trap cleanup EXIT
+probe() { sh "$vnm" run "$state" -- "$probe_exe" "$@"; }
+step() { echo "== $*"; }
+fail() { echo "FAIL: $*"; exit 1; }
+# gpsfake feeds gpsd a line every 50 ms, over and over: an epoch every
+# second or so.
+start_server() {
+    gpsfake -P "$port" -c 0.05 -q "$capture" >"$work/gpsfake.log" 2>&1 &
+    server_pid=$!
+}
+stop_server() {
+    kill "$server_pid"
+    wait "$server_pid" 2>/dev/null || true
+    server_pid=""
+}
+field() { sed -n "s/^$1  *//p" "$2"; }
+# The fix panel and link line into $1, without Windows' line ends.
+fields_to() {
+    probe fields >"$1.raw"
+    tr -d '\r' <"$1.raw" >"$1"
+}
+
+start_server
+sh "$vnm" run "$state" -- "$monitor" --server "$address" --start &
+monitor_pid=$!
+step "receiving from $address"
+probe wait-link "server $address: receiving" 60
+probe wait-fix 30
+# An epoch shown whole: two readings in a row with the same time, after a
+# few epochs (the first ones of a stream joined midway lack what earlier
+# sentences would have said).
+sleep 4
+n=0
+while :; do
+    fields_to "$work/first"
+    fields_to "$work/second"
+    [ "$(field 'Time (UTC)' "$work/first")" != "$(field 'Time (UTC)' "$work/second")" ] || break
+    n=$((n + 1))
+    [ "$n" -lt 10 ] || fail "the fix never stood still"
+done
+cat "$work/second"
+date=$(field 'Date (UTC)' "$work/second")
+time=$(field 'Time (UTC)' "$work/second")
+sh "$vnm" run "$state" -- "$decoder" --state "Z:$capture" | tr -d '\r' >"$work/state"
+# The epoch's fix: the last TPV with its time before the next epoch's.
+awk -v stamp="\"time\":\"${date}T${time}Z\"" '
+    index($0, "\"class\":\"TPV\"") { if (index($0, stamp)) { tpv = $0; seen = 1 } else if (seen && index($0, "\"time\":")) exit }
+    END { print tpv }' "$work/state" >"$work/tpv"
+[ -s "$work/tpv" ] && [ "$(wc -c <"$work/tpv")" -gt 2 ] || fail "nmea-decode shows no TPV at $date $time"
+number() { grep -o "\"$1\":[-0-9.]*" "$work/tpv" | head -n 1 | cut -d: -f2; }
+near() {
+    awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(a != "" && b != "" && d <= t) }' ||
+        fail "$4: the monitor shows $1, nmea-decode $2"
+}
+near "$(field Latitude "$work/second")" "$(number lat)" 6e-9 latitude
+near "$(field Longitude "$work/second")" "$(number lon)" 6e-9 longitude
+near "$(field 'Altitude MSL' "$work/second" | cut -d' ' -f1)" "$(number altMSL)" 0.005 "altitude MSL"
+[ "$(field Fix "$work/second")" = "$(number mode)D" ] || fail "fix $(field Fix "$work/second"), mode $(number mode)"
+echo "the fix at $date $time is nmea-decode's: $(cat "$work/tpv" | cut -c1-160)"
+
+step "the server stops: the monitor keeps trying"
+stop_server
+probe wait-link "server $address: the server closed the connection - trying again" 15
+step "the server is back: receiving again"
+start_server
+probe wait-link "server $address: receiving" 60
+probe fields | tail -n 1
+ended=$(probe quit)
+echo "$ended"
+monitor_pid=""
+echo "PASS"
