@@ -3,7 +3,9 @@
 # server, through gpsfake) replays the NEO-M9N capture on a port of its own;
 # the monitor, started with --server, says it is receiving, shows the fix
 # that nmea-decode --state finds at the same epoch of the capture, waits while
-# the server is gone and receives again when it is back.
+# the server is gone and receives again when it is back, and records what
+# the server relayed: sentences of the capture, after a first line naming the
+# server.
 #   monitor_server_test.sh <vnullmodem.sh> <state-dir> <orvogps-monitor.exe> <monitor-probe.exe>
 #                          <nmea-decode.exe> <capture>
 set -eu
@@ -56,7 +58,7 @@ fields_to() {
 }
 
 start_server
-sh "$vnm" run "$state" -- "$monitor" --server "$address" --start &
+sh "$vnm" run "$state" -- "$monitor" --server "$address" --start --record "Z:$work/shared.nmea" &
 monitor_pid=$!
 step "receiving from $address"
 probe wait-link "server $address: receiving" 60
@@ -103,4 +105,11 @@ probe fields | tail -n 1
 ended=$(probe quit)
 echo "$ended"
 monitor_pid=""
+head -n 1 "$work/shared.nmea" | grep -q "^# orvogps-monitor recording of server $address, started 20" ||
+    fail "first line: $(head -n 1 "$work/shared.nmea")"
+sh "$vnm" run "$state" -- "$decoder" --state "Z:$work/shared.nmea" | tr -d '\r' | grep '^\$' >"$work/decoded" || true
+tr -d '\r' <"$capture" >"$work/capture"
+strangers=$(grep -Fxv -f "$work/capture" "$work/decoded" | wc -l)
+echo "recorded $(wc -c <"$work/shared.nmea") bytes: nmea-decode finds $(wc -l <"$work/decoded") sentences, $strangers not in the capture"
+[ "$(wc -l <"$work/decoded")" -ge 50 ] && [ "$strangers" -eq 0 ] || fail "the recording is not the server's sentences"
 echo "PASS"
