@@ -25,7 +25,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/OrvoGPSConfig.cmake
         DESTINATION ${ORVO_PACKAGE_DIR})
 
 set(orvo_programs)
-foreach(program orvogps-demo orvogps-monitor print-fixes nmea-decode)
+foreach(program orvogps-demo orvogps-monitor orvogps-server print-fixes nmea-decode)
   if(TARGET ${program})
     list(APPEND orvo_programs ${program})
   endif()

@@ -38,6 +38,10 @@ struct ComPortStats {
   uint32_t parityErrors;     // CE_RXPARITY
   uint32_t overrunErrors;    // CE_OVERRUN: the UART lost characters
   uint32_t bufferOverflows;  // CE_RXOVER: the driver's input queue was full
+  // 1 once the driver refused ClearCommError with ERROR_INVALID_PARAMETER (as
+  // some USB receivers' drivers do on a healthy port): the four line-error
+  // counts above are then unknown, not 0.
+  uint32_t lineErrorsUnknown;
 };
 
 // The same counts as the reader thread keeps them: its only writer.  Relaxed
@@ -49,6 +53,7 @@ struct ComPortStatCounters {
   std::atomic<uint32_t> parityErrors;
   std::atomic<uint32_t> overrunErrors;
   std::atomic<uint32_t> bufferOverflows;
+  std::atomic<uint32_t> lineErrorsUnknown;
 };
 
 struct ComPort {
@@ -76,8 +81,13 @@ struct ComPort {
   // well, and the event to set when that makes it gone (OrvoCOMWatchDevice).
   std::atomic<int32_t> refusals;
   std::atomic<HANDLE> hGoneEvent;
+  // 1 from the moment an open claims the slot until its close has finished
+  // (or the open failed): exactly one of two opens of a slot at once wins.
+  std::atomic<int32_t> claimed;
 };
 
+// Names the slots and marks those closed that no open claims; a slot that is
+// open, being opened or being closed is left as it is.
 void OrvoCOMInitPorts();
 ComPort* OrvoCOMGetPort(int32_t index);
 int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uint32_t parity,
@@ -93,7 +103,9 @@ int32_t OrvoCOMGetStats(const ComPort* port, ComPortStats* stats);
 
 // 1 once two reads in a row have failed on the port and the device refused
 // ClearCommError after each: it has gone, as an unplugged USB adapter does
-// (a line error fails a read, but ClearCommError then answers).  0 otherwise,
+// (a line error fails a read, but ClearCommError then answers).  A refusal
+// with ERROR_INVALID_PARAMETER does not count: drivers that never support
+// the call give it on a live port.  0 otherwise,
 // and again after a read that delivers.
 int32_t OrvoCOMIsDeviceGone(const ComPort* port);
 // The reader of the open port sets goneEvent (null: none) when it finds the

@@ -21,7 +21,9 @@ int32_t OrvoCOMClosePort(ComPort* port) {
   (void)gComOs.SetCommTimeouts(port->hDevice, &port->savedTimeouts);
   (void)gComOs.PurgeComm(port->hDevice,
                          PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-  return gComOs.CloseHandle(port->hDevice) ? 0 : 1;
+  const int32_t result = gComOs.CloseHandle(port->hDevice) ? 0 : 1;
+  port->claimed.store(0, std::memory_order_release);
+  return result;
 }
 
 int32_t OrvoCOMIsPortClosing(const ComPort* port) {

@@ -90,7 +90,7 @@ static int32_t Configure(ComPort* port, uint32_t baudRate, uint32_t byteSize, ui
 static void ClearStats(ComPortStatCounters* stats) {
   for (std::atomic<uint32_t>* count : {&stats->reads, &stats->readErrors, &stats->framingErrors,
                                        &stats->parityErrors, &stats->overrunErrors,
-                                       &stats->bufferOverflows})
+                                       &stats->bufferOverflows, &stats->lineErrorsUnknown})
     count->store(0, std::memory_order_relaxed);
 }
 
@@ -120,6 +120,10 @@ static int32_t StartThreads(ComPort* port) {
   return OPEN_THREADS;
 }
 
+static int32_t OpenClaimed(ComPort* port, int32_t index, uint32_t baudRate, uint32_t byteSize,
+                           uint32_t parity, uint32_t stopBits, int32_t flowControl, void* userData,
+                           ComPort** portOut, RxHandler rxHandler, uint32_t* errorOut);
+
 int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uint32_t parity,
                         uint32_t stopBits, int32_t flowControl, void* userData,
                         ComPort** portOut, RxHandler rxHandler, uint32_t* errorOut) {
@@ -128,6 +132,19 @@ int32_t OrvoCOMOpenPort(int32_t index, uint32_t baudRate, uint32_t byteSize, uin
   // A close still waiting for the slot's threads counts as open: a message it
   // serves meanwhile may try to open the slot again.
   if (port->isOpen || OrvoCOMIsPortClosing(port)) return OPEN_ALREADY_OPEN;
+  // Two threads may open one slot at once (a port search and a receiver's
+  // open): the one that claims it goes on, the other is refused as if the
+  // slot were open, before either touches its fields.
+  if (port->claimed.exchange(1, std::memory_order_acq_rel)) return OPEN_ALREADY_OPEN;
+  const int32_t code = OpenClaimed(port, index, baudRate, byteSize, parity, stopBits, flowControl,
+                                   userData, portOut, rxHandler, errorOut);
+  if (code != OPEN_OK) port->claimed.store(0, std::memory_order_release);
+  return code;
+}
+
+static int32_t OpenClaimed(ComPort* port, int32_t index, uint32_t baudRate, uint32_t byteSize,
+                           uint32_t parity, uint32_t stopBits, int32_t flowControl, void* userData,
+                           ComPort** portOut, RxHandler rxHandler, uint32_t* errorOut) {
   if (!errorOut || !portOut) return OPEN_BAD_ARGUMENT;
 
   port->hDevice = gComOs.CreateFileA(kDevicePaths[index], GENERIC_READ | GENERIC_WRITE, 0, nullptr,

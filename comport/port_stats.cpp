@@ -9,5 +9,6 @@ int32_t OrvoCOMGetStats(const ComPort* port, ComPortStats* stats) {
   stats->parityErrors = counts.parityErrors.load(std::memory_order_relaxed);
   stats->overrunErrors = counts.overrunErrors.load(std::memory_order_relaxed);
   stats->bufferOverflows = counts.bufferOverflows.load(std::memory_order_relaxed);
+  stats->lineErrorsUnknown = counts.lineErrorsUnknown.load(std::memory_order_relaxed);
   return 0;
 }

@@ -9,8 +9,11 @@ static ComPort gComPortTable[COM_PORT_COUNT];
 
 void OrvoCOMInitPorts() {
   for (int32_t i = 0; i < COM_PORT_COUNT; ++i) {
-    gComPortTable[i].name = kPortNames[i];
-    gComPortTable[i].isOpen = 0;
+    ComPort& slot = gComPortTable[i];
+    slot.name = kPortNames[i];
+    // Another user of the layer (a port search, a program's own port) may
+    // hold the slot: marking it closed would orphan its threads and handle.
+    if (!slot.claimed.load(std::memory_order_acquire)) slot.isOpen = 0;
   }
 }
 

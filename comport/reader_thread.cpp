@@ -27,9 +27,16 @@ void CountUp(std::atomic<uint32_t>& count) {
 bool ClearLineErrors(Reader& r) {
   ComPortStatCounters& stats = r.port->stats;
   DWORD errors = 0;
-  // Fails only on a device that has gone, whose reads the reader paces anyway.
   if (!gComOs.ClearCommError(r.port->hDevice, &errors, nullptr)) {
-    // A read that brought nothing, and a device that will not even say why.
+    // Some USB receivers' drivers refuse the call on a healthy port with
+    // ERROR_INVALID_PARAMETER: their line errors are unknown, and the refusal
+    // says nothing about the device being there.
+    if (GetLastError() == ERROR_INVALID_PARAMETER) {
+      stats.lineErrorsUnknown.store(1, std::memory_order_relaxed);
+      return false;
+    }
+    // A device that has gone refuses it with another error.  A read that
+    // brought nothing, and a device that will not even say why.
     if (r.count == 0) NoteDeviceRefusal(r.port);
     return false;
   }
@@ -48,15 +55,16 @@ void Deliver(Reader& r) {
 // Called after every completed read; true when the thread must end.
 bool AfterRead(Reader& r, bool ok) {
   ComPort* port = r.port;
-  const bool data = ok && r.count > 0;
+  // A read that failed (cancelled or aborted by the driver) still reports
+  // the bytes it had copied into the buffer: they are data like any other.
+  const bool data = r.count > 0;
   if (data) {
     r.fruitless = 0;
     port->refusals.store(0, std::memory_order_relaxed);
     CountUp(port->stats.reads);
     Deliver(r);
-  } else if (!ok) {
-    CountUp(port->stats.readErrors);
   }
+  if (!ok) CountUp(port->stats.readErrors);
   const bool lineError = ClearLineErrors(r);
   if (data) return StopRequested(port);
   // A driver that fails a read for a line error, fAbortOnError off or not,
@@ -106,7 +114,7 @@ bool AwaitRead(Reader& r) {
   if (GetLastError() != ERROR_OPERATION_ABORTED) {
     OutputDebugStringA("GetOverlappedResult (in Reader)");
   }
-  // A read ended by the close ends the thread.
+  // A read ended by the close ends the thread; the close drops what it had.
   if (StopRequested(port)) return true;
   return AfterRead(r, false);
 }

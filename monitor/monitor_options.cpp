@@ -12,8 +12,9 @@ namespace {
 
 bool IsAuto(const char* word) { return std::strcmp(word, "auto") == 0 || std::strcmp(word, "Auto") == 0; }
 
-// "COM1" to "COM16" (either case), or auto.
-bool ParsePort(const char* word, int32_t* index) {
+}  // namespace
+
+bool ParsePortOption(const char* word, int32_t* index) {
   if (IsAuto(word)) {
     *index = -1;
     return true;
@@ -28,7 +29,7 @@ bool ParsePort(const char* word, int32_t* index) {
   return true;
 }
 
-bool ParseBaud(const char* word, uint32_t* baud) {
+bool ParseBaudOption(const char* word, uint32_t* baud) {
   if (IsAuto(word)) {
     *baud = GPS_BAUD_AUTO;
     return true;
@@ -44,6 +45,8 @@ bool ParseBaud(const char* word, uint32_t* baud) {
   }
   return false;
 }
+
+namespace {
 
 const char* const PAGE_WORDS[MONITOR_PAGE_COUNT] = {"signals", "sentences", "steadiness"};
 
@@ -66,9 +69,9 @@ int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* o
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (std::strcmp(word, "--start") == 0) {
       options->start = 1;
-    } else if (std::strcmp(word, "--port") == 0 && value && ParsePort(value, &options->portIndex)) {
+    } else if (std::strcmp(word, "--port") == 0 && value && ParsePortOption(value, &options->portIndex)) {
       ++i;
-    } else if (std::strcmp(word, "--baud") == 0 && value && ParseBaud(value, &options->baudRate)) {
+    } else if (std::strcmp(word, "--baud") == 0 && value && ParseBaudOption(value, &options->baudRate)) {
       ++i;
     } else if (std::strcmp(word, "--view") == 0 && value && ParsePage(value, &options->page)) {
       ++i;

@@ -27,4 +27,10 @@ struct MonitorOptions {
 // does not understand.  Auto port and speed, no start, by default.
 int32_t ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions* options, char* error, int size);
 
+// The words of --port and --baud, which the server's command line takes too:
+// "COM1" to "COM16" (either case) or auto (-1); one of the library's speeds
+// or auto (GPS_BAUD_AUTO).  false for anything else.
+bool ParsePortOption(const char* word, int32_t* index);
+bool ParseBaudOption(const char* word, uint32_t* baud);
+
 #endif

@@ -21,16 +21,16 @@ constexpr SentenceRow SENTENCE_TABLE[] = {
 };
 static_assert(sizeof SENTENCE_TABLE / sizeof SENTENCE_TABLE[0] == SENTENCE_TYPE_COUNT + 1);
 
-typedef void* (*SentenceParser)(const char* sentence, const SentenceIds& ids);
+typedef void* (*SentenceParser)(const SentenceFields& fields, const SentenceIds& ids);
 
 // Indexed by SentenceType.
 constexpr SentenceParser SENTENCE_PARSERS[] = {
-    [](const char* s, const SentenceIds&) -> void* { return GpsParseGGA(s); },
-    [](const char* s, const SentenceIds& ids) -> void* { return GpsParseGSA(s, ids.systemId); },
-    [](const char* s, const SentenceIds& ids) -> void* { return GpsParseGSV(s, ids.signalId); },
-    [](const char* s, const SentenceIds&) -> void* { return GpsParseRMC(s); },
-    [](const char* s, const SentenceIds&) -> void* { return GpsParseGLL(s); },
-    [](const char* s, const SentenceIds&) -> void* { return GpsParseVTG(s); },
+    [](const SentenceFields& f, const SentenceIds&) -> void* { return GpsParseGGA(f); },
+    [](const SentenceFields& f, const SentenceIds& ids) -> void* { return GpsParseGSA(f, ids.systemId); },
+    [](const SentenceFields& f, const SentenceIds& ids) -> void* { return GpsParseGSV(f, ids.signalId); },
+    [](const SentenceFields& f, const SentenceIds&) -> void* { return GpsParseRMC(f); },
+    [](const SentenceFields& f, const SentenceIds&) -> void* { return GpsParseGLL(f); },
+    [](const SentenceFields& f, const SentenceIds&) -> void* { return GpsParseVTG(f); },
 };
 static_assert(sizeof SENTENCE_PARSERS / sizeof SENTENCE_PARSERS[0] == SENTENCE_TYPE_COUNT);
 
@@ -81,14 +81,18 @@ int32_t GpsDispatchSentence(const char* sentence) {
   // Every verified sentence, of whatever type, before the callback: the
   // callback sees the state with its own sentence in it.
   SentenceIds ids;
-  GpsNavigationUpdate(sentence, &ids);
+  SentenceFields fields;
+  GpsNavigationUpdate(sentence, &ids, &fields);
   SentenceType type;
   // Characters 1 and 2 are the talker, which may be anything.
   if (LookupSentenceType(sentence + 3, &type) == 0) {
     CountUp(gGpsContext.stats.ignored);
     return 0;
   }
-  void* record = SENTENCE_PARSERS[type](sentence, ids);
+  // The parsers walk the state's split; a sentence the state did not read
+  // (a proprietary address ending in a decoded type) is split here.
+  if (fields.count < 0) SplitSentence(sentence, &fields);
+  void* record = SENTENCE_PARSERS[type](fields, ids);
   // Counted first, so that the callback's own sentence is in the count.
   CountUp(gGpsContext.stats.sentences);
   // A context made without a callback still decodes; calling null would end

@@ -75,6 +75,44 @@ ORVO_ALWAYS_INLINE int32_t StoreBodyByte(char byte) {
   return next;
 }
 
+// The sentence framer's side of a held binary frame candidate: bytes that
+// turn out to belong to no frame are framed as text, in order.  Bytes before
+// frameCounted are in the bytes count already (a block ended while they
+// were held), so counting them again is skipped.
+struct TextSink {
+  bool Waiting() const { return gGpsContext.state == FramerWaitStart; }
+  void Text(int32_t at, unsigned char byte) const {
+    const bool counted = at < gGpsContext.frameCounted;
+    if (gGpsContext.state == FramerWaitStart) {
+      if (byte != SENTENCE_START) {
+        if (!counted) CountUp(gGpsContext.stats.bytes);
+        return;
+      }
+      FramerWaitStart(0, byte);
+      if (counted) gGpsContext.stats.sentenceCounted = 1;
+      return;
+    }
+    // Before the handler: it may count the sentence as it leaves it.
+    if (counted) ++gGpsContext.stats.sentenceCounted;
+    gGpsContext.state(0, byte);
+  }
+  void Frame(int32_t start, int32_t end) const {
+    const int32_t from = start > gGpsContext.frameCounted ? start : gGpsContext.frameCounted;
+    if (end > from) CountUp(gGpsContext.stats.bytes, static_cast<uint32_t>(end - from));
+    CountUp(gGpsContext.stats.frames);
+  }
+  void Dropped(int32_t at) const {
+    if (at >= gGpsContext.frameCounted) CountUp(gGpsContext.stats.bytes);
+  }
+};
+
+int32_t OpenFrame(int32_t byte) {
+  FrameScanOpen(&gGpsContext.frame, static_cast<unsigned char>(byte));
+  gGpsContext.frameCounted = 0;
+  gGpsContext.state = FramerFrame;
+  return SENTENCE_START;
+}
+
 }  // namespace
 
 GpsContext* GpsContextInit(GpsCallback callback) {
@@ -83,9 +121,11 @@ GpsContext* GpsContextInit(GpsCallback callback) {
   GpsStatCounters& stats = gGpsContext.stats;
   for (std::atomic<uint32_t>* count : {&stats.bytes, &stats.sentences, &stats.ignored,
                                        &stats.checksumErrors, &stats.tooShort, &stats.tooLong,
-                                       &stats.cutShort})
+                                       &stats.cutShort, &stats.frames})
     count->store(0, std::memory_order_relaxed);
   stats.sentenceCounted = 0;
+  gGpsContext.frame.length = 0;
+  gGpsContext.frameCounted = 0;
   GpsNavigationReset(&gGpsContext.navigation);
   gGpsContext.sentenceCallback.store(nullptr, std::memory_order_release);
   gGpsContext.bytesCallback.store(nullptr, std::memory_order_release);
@@ -115,6 +155,7 @@ int32_t GpsGetStats(const GpsContext* context, GpsStats* stats) {
   stats->tooShort = counts.tooShort.load(std::memory_order_relaxed);
   stats->tooLong = counts.tooLong.load(std::memory_order_relaxed);
   stats->cutShort = counts.cutShort.load(std::memory_order_relaxed);
+  stats->frames = counts.frames.load(std::memory_order_relaxed);
   return 0;
 }
 
@@ -132,6 +173,11 @@ int32_t GpsSetBytesCallback(GpsContext* context, GpsBytesCallback callback) {
 
 void GpsCountFramingBytes(GpsContext* context) {
   if (context == nullptr) return;
+  if (context->state == FramerFrame) {
+    CountUp(context->stats.bytes, static_cast<uint32_t>(context->frame.length - context->frameCounted));
+    context->frameCounted = context->frame.length;
+    return;
+  }
   const int32_t uncounted = context->position - context->stats.sentenceCounted;
   if (uncounted == 0) return;
   CountUp(context->stats.bytes, static_cast<uint32_t>(uncounted));
@@ -141,6 +187,7 @@ void GpsCountFramingBytes(GpsContext* context) {
 int32_t FramerWaitStart(int32_t status, int32_t byte) {
   if (status != 0) return status;
   if (byte != SENTENCE_START) {
+    if (IsFrameSync(static_cast<unsigned char>(byte))) return OpenFrame(byte);
     CountUp(gGpsContext.stats.bytes);
     return SENTENCE_START;
   }
@@ -148,6 +195,17 @@ int32_t FramerWaitStart(int32_t status, int32_t byte) {
   gGpsContext.position = 1;
   gGpsContext.state = FramerBody;
   return 1;
+}
+
+int32_t FramerFrame(int32_t status, int32_t byte) {
+  if (status != 0) return status;
+  // The text side waits for '$' while a candidate is held.
+  gGpsContext.state = FramerWaitStart;
+  TextSink sink;
+  const int32_t left = FrameScanAdd(&gGpsContext.frame, static_cast<unsigned char>(byte), sink);
+  gGpsContext.frameCounted = left < gGpsContext.frameCounted ? gGpsContext.frameCounted - left : 0;
+  if (gGpsContext.frame.length > 0) gGpsContext.state = FramerFrame;
+  return gGpsContext.frame.length;
 }
 
 int32_t FramerBody(int32_t status, int32_t byte) {

@@ -20,7 +20,7 @@ void LineTallyStart(LineTally* tally, uint32_t nowMs) {
 }
 
 uint32_t LineTallyBlock(LineTally* tally, uint32_t nowMs, uint32_t bytes, uint32_t verified,
-                        bool* burstBegan) {
+                        uint32_t held, bool* burstBegan) {
   *burstBegan = false;
   // Wrapping subtraction: the millisecond clock may pass 2^32 in between.
   if (nowMs - tally->lastMs >= LINE_QUIET_MS) {
@@ -45,8 +45,9 @@ uint32_t LineTallyBlock(LineTally* tally, uint32_t nowMs, uint32_t bytes, uint32
   } else {
     tally->unverifiedBytes += bytes;
   }
-  const bool garbage =
-      tally->unverifiedBytes >= LINE_GARBAGE_BYTES || tally->badBursts >= LINE_BAD_BURSTS;
+  // A frame candidate is bounded (4 KiB), so what it holds is judged soon.
+  const uint32_t unexplained = tally->unverifiedBytes > held ? tally->unverifiedBytes - held : 0;
+  const bool garbage = unexplained >= LINE_GARBAGE_BYTES || tally->badBursts >= LINE_BAD_BURSTS;
   uint32_t flags = LINE_HEARD;
   if (tally->verified >= LINE_TAKE_SENTENCES) flags |= LINE_SENTENCES;
   if (garbage) flags |= LINE_GARBAGE;
@@ -71,7 +72,9 @@ LineVerdict LineJudgeSearch(uint64_t word, uint16_t generation, uint32_t startMs
   const uint32_t lastMs = flags & LINE_HEARD ? LineLastMs(word) : startMs;
   if (flags & LINE_SENTENCES) return LINE_TAKE;
   if (flags & LINE_GARBAGE) return LINE_LEAVE;
-  const uint32_t quietFor = nowMs - lastMs;
+  // A block published after the caller read its clock is not from the future.
+  const uint32_t sinceLast = nowMs - lastMs;
+  const uint32_t quietFor = static_cast<int32_t>(sinceLast) < 0 ? 0 : sinceLast;
   if (quietFor >= LINE_SILENT_MS) return LINE_LEAVE;
   uint32_t wait = LINE_SILENT_MS - quietFor;
   // A whole burst at the receiver's speed holds a whole sentence.

@@ -63,12 +63,14 @@ enum : uint32_t {
 };
 
 void LineTallyStart(LineTally* tally, uint32_t nowMs);
-// A block of bytes arrived at nowMs, in which verified sentences verified.
+// A block of bytes arrived at nowMs, in which verified sentences (or binary
+// frames) verified; held of the bytes since the last verified one wait in a
+// binary frame candidate, not yet judged, and are not garbage (yet).
 // Returns the flags; *burstBegan is true when the block began a burst after a
 // quiet gap (a searching thread then wants to look again LINE_QUIET_MS
 // after the burst's last block).
 uint32_t LineTallyBlock(LineTally* tally, uint32_t nowMs, uint32_t bytes, uint32_t verified,
-                        bool* burstBegan);
+                        uint32_t held, bool* burstBegan);
 
 // The tally as one word, with the generation (which start it belongs to).
 uint64_t LinePack(uint16_t generation, uint32_t lastMs, uint32_t flags);

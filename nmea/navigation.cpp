@@ -24,15 +24,19 @@ struct KindRow {
   SentenceKind kind;
 };
 
+// The most frequent first: the table is searched in its order.
 constexpr KindRow KIND_TABLE[] = {
+    {TypeKey("GSV"), KIND_GSV},  // satellites in view
+    {TypeKey("GSA"), KIND_GSA},  // mode, satellites used, DOPs
     {TypeKey("GGA"), KIND_GGA},  // time, position, quality, satellites used, HDOP, altitude, geoid
-    {TypeKey("GNS"), KIND_GNS},  // the same for several constellations, a mode letter each
     {TypeKey("RMC"), KIND_RMC},  // time, status, position, speed, track, date
     {TypeKey("GLL"), KIND_GLL},  // position, time, status
-    {TypeKey("ZDA"), KIND_ZDA},  // time and date
     {TypeKey("VTG"), KIND_VTG},  // track and speed
-    {TypeKey("GSA"), KIND_GSA},  // mode, satellites used, DOPs
-    {TypeKey("GSV"), KIND_GSV},  // satellites in view
+    {TypeKey("GNS"), KIND_GNS},  // the same as GGA for several constellations, a mode letter each
+    {TypeKey("ZDA"), KIND_ZDA},  // time and date
+    {TypeKey("GST"), KIND_GST},  // the receiver's error estimate
+    {TypeKey("HDT"), KIND_HDT},  // true heading
+    {TypeKey("THS"), KIND_THS},  // true heading and its mode
 };
 
 // Other $P addresses are proprietary and read by nothing.
@@ -178,6 +182,9 @@ uint32_t ReadKind(GpsNavigation* navigation, SentenceKind kind, const SentenceFi
     case KIND_GLL: return ReadGll(navigation, fields);
     case KIND_ZDA: return ReadZda(navigation, fields);
     case KIND_VTG: return ReadVtg(navigation, fields);
+    case KIND_GST: return ReadGst(navigation, fields);
+    case KIND_HDT: return ReadHeading(navigation, fields, false);
+    case KIND_THS: return ReadHeading(navigation, fields, true);
     case KIND_GSA: {
       ids->systemId = GsaSystemId(fields, systemIdField);
       const int32_t dopField = GsaDopField(fields, systemIdField);
@@ -196,16 +203,16 @@ uint32_t ReadKind(GpsNavigation* navigation, SentenceKind kind, const SentenceFi
 
 }  // namespace
 
-void GpsNavigationUpdate(const char* sentence, SentenceIds* ids) {
+void GpsNavigationUpdate(const char* sentence, SentenceIds* ids, SentenceFields* split) {
   GpsNavigation* navigation = &gGpsContext.navigation;
   ids->signalId = GPS_UNKNOWN;
   ids->systemId = GPS_UNKNOWN;
   const Address address = AddressOf(sentence);
   bool quectel;
   SentenceKind kind = KindOfAddress(sentence, address, &quectel);
-  SentenceFields fields;
+  SentenceFields& fields = *split;
   fields.sentence = sentence;
-  fields.count = 0;
+  fields.count = -1;
   int32_t systemIdField = 0;
   // Only the sentences the state reads are cut into fields.
   if (kind != KIND_OTHER && (!SplitSentence(sentence, &fields) || (quectel && fields.count < 3))) kind = KIND_OTHER;

@@ -57,6 +57,15 @@ struct GpsFix {
   double pdop;             // dilutions of precision, 0.01 to 89.99
   double hdop;
   double vdop;
+  // The receiver's own error estimate (GST), one sigma, in metres:
+  double rangeRms;            // RMS of the standard deviations of the range inputs
+  double errorMajor;          // semi-major axis of the error ellipse
+  double errorMinor;          // semi-minor axis
+  double errorOrientation;    // degrees true of the semi-major axis, as sent
+  double latitudeError;
+  double longitudeError;
+  double altitudeError;
+  double heading;             // degrees true, 0 to 360, of a dual-antenna or inertial receiver (HDT, THS); not the track
 };
 
 // One signal of one satellite in view.
@@ -114,8 +123,13 @@ struct GpsPublishedSky {
   std::atomic<uint64_t> words[GPS_SKY_WORDS];
 };
 
+// A GST's seven values, rangeRms to altitudeError in GpsFix's order.
+constexpr int32_t GPS_GST_VALUES = 7;
+
 // Sets of satellites: one bit per (constellation, svid).
 constexpr int32_t GPS_USED_SET_WORDS = 8 * 256 / 64;
+constexpr uint8_t GPS_NO_SIGNAL = 0xFF;
+static_assert(GPS_SKY_SIZE < GPS_NO_SIGNAL, "signal indices fit below the chain's end mark");
 
 struct GpsNavigation {
   GpsFix fix;  // the feeding thread's working copies
@@ -129,6 +143,10 @@ struct GpsNavigation {
   int32_t timeOfDay;
   int32_t date;
   int32_t modeSetByGsaAt;  // the time of day of the GSA that set the mode, -2 for none
+  // A GST that came before the first sentence of its epoch (some receivers
+  // send it first in their cycle): its time of day, -1 for none, and values.
+  int32_t pendingGstAt;
+  double pendingGst[GPS_GST_VALUES];
   int32_t epochReported;   // the epoch callback ran for the current epoch
   uint64_t previousKey;    // the last sentence read, as SentenceKey makes it
   uint64_t endKey;         // the sentence that ended the previous cycle, 0 until learned
@@ -149,6 +167,10 @@ struct GpsNavigation {
   uint64_t usedSet[GPS_USED_SET_WORDS];       // named by the latest run of GSA sentences
   uint64_t skySatellites[GPS_USED_SET_WORDS];  // with a signal in the sky
   uint16_t skyBits[GPS_SKY_SIZE];              // each signal's satellite in these sets
+  // Each satellite's signals in the sky, as a chain of indices ending in
+  // GPS_NO_SIGNAL: so a GSA that names a satellite finds its signals at once.
+  uint8_t firstSignal[GPS_USED_SET_WORDS * 64];
+  uint8_t nextSignal[GPS_SKY_SIZE];
 };
 
 #endif

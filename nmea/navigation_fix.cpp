@@ -63,6 +63,35 @@ bool ReadSpeed(Field field, double unit, double* speed) {
   return true;
 }
 
+// A decimal as sent, else unknown.
+double ReadAny(Field field) {
+  double value;
+  return ReadDecimal(field, &value) ? value : UNKNOWN_VALUE;
+}
+
+// GST fields 2 to 8; field 5 is the ellipse's orientation.
+constexpr int32_t GST_FIRST_VALUE = 2;
+constexpr int32_t GST_ORIENTATION = 3;
+constexpr double NO_GST[GPS_GST_VALUES] = {UNKNOWN_VALUE, UNKNOWN_VALUE, UNKNOWN_VALUE, UNKNOWN_VALUE,
+                                           UNKNOWN_VALUE, UNKNOWN_VALUE, UNKNOWN_VALUE};
+
+void SetGst(GpsFix* fix, const double* values) {
+  fix->rangeRms = values[0];
+  fix->errorMajor = values[1];
+  fix->errorMinor = values[2];
+  fix->errorOrientation = values[3];
+  fix->latitudeError = values[4];
+  fix->longitudeError = values[5];
+  fix->altitudeError = values[6];
+}
+
+// A standard deviation: never negative.
+double ReadDeviation(Field field) {
+  double value;
+  if (!ReadDecimal(field, &value) || value < 0) return UNKNOWN_VALUE;
+  return value;
+}
+
 bool ReadTrack(Field field, double* track) {
   double value;
   if (!ReadDecimal(field, &value) || value < 0 || value > 360) return false;
@@ -89,12 +118,20 @@ void UpdateHeightAboveEllipsoid(GpsFix* fix) {
                          : UNKNOWN_VALUE;
 }
 
-// GGA and GNS from field 7: satellites used, HDOP, altitude, and the geoid
-// separation in field geoidField.  Returns whether the altitude was sent.
-bool ReadFixQuality(GpsFix* fix, const SentenceFields& fields, int32_t geoidField, int32_t* satellites) {
-  *satellites = ReadCount(FieldAt(fields, 7), 2);
-  if (*satellites >= 0) fix->satellitesUsed = *satellites;
+// GGA and GNS fields 7 and 8: satellites used and HDOP, read whatever the
+// fix.
+int32_t ReadSatellitesAndHdop(GpsFix* fix, const SentenceFields& fields) {
+  const int32_t satellites = ReadCount(FieldAt(fields, 7), 2);
+  if (satellites >= 0) fix->satellitesUsed = satellites;
   fix->hdop = ReadDop(FieldAt(fields, 8));
+  return satellites;
+}
+
+// GGA and GNS field 9, the altitude, and the geoid separation in field
+// geoidField: read only with the position, since a receiver without a fix
+// sends placeholders or the last altitude it had.  Returns whether the
+// altitude was sent.
+bool ReadAltitudes(GpsFix* fix, const SentenceFields& fields, int32_t geoidField) {
   double value;
   const bool altitude = ReadDecimal(FieldAt(fields, 9), &value);
   if (altitude) fix->altitudeMsl = value;
@@ -158,11 +195,17 @@ void StartEpoch(GpsNavigation* navigation, int32_t timeOfDay) {
   fix.altitudeMsl = fix.geoidSeparation = fix.altitudeHae = UNKNOWN_VALUE;
   fix.speed = fix.track = UNKNOWN_VALUE;
   fix.quality = fix.satellitesUsed = GPS_UNKNOWN;
+  fix.heading = UNKNOWN_VALUE;
+  SetGst(&fix, timeOfDay >= 0 && timeOfDay == navigation->pendingGstAt ? navigation->pendingGst : NO_GST);
+  navigation->pendingGstAt = -1;
   // Past midnight before any date came: the day moves on.
   if (navigation->date >= 0 && navigation->timeOfDay >= 0 && timeOfDay < navigation->timeOfDay - HALF_DAY_MS)
     ++navigation->date;
   navigation->timeOfDay = timeOfDay;
   UpdateFixTime(navigation);
+  // A GSV group lies within one cycle: parts of the next do not complete it
+  // when those between were lost.
+  navigation->groupParts = 0;
 }
 
 uint32_t ReadGga(GpsNavigation* navigation, const SentenceFields& fields) {
@@ -170,25 +213,27 @@ uint32_t ReadGga(GpsNavigation* navigation, const SentenceFields& fields) {
   GpsFix& fix = navigation->fix;
   const int32_t quality = ReadCount(FieldAt(fields, 6), 1);
   if (quality >= 0) fix.quality = quality;
-  int32_t satellites;
-  const bool altitude = ReadFixQuality(&fix, fields, 11, &satellites);
+  const int32_t satellites = ReadSatellitesAndHdop(&fix, fields);
   // A receiver without a fix may repeat its last position: not read.
-  if (quality >= 1 && quality <= 8 && ReadPosition(&fix, fields, 2)) SetModeFromFullFix(navigation, altitude, satellites);
-  else fix.mode = GPS_MODE_NO_FIX;
+  if (quality >= 1 && quality <= 8 && ReadPosition(&fix, fields, 2))
+    SetModeFromFullFix(navigation, ReadAltitudes(&fix, fields, 11), satellites);
+  else
+    fix.mode = GPS_MODE_NO_FIX;
   return CHANGED_FIX;
 }
 
 uint32_t ReadGns(GpsNavigation* navigation, const SentenceFields& fields) {
   // $GNGNS,074155.799,3114.8770,N,12135.2463,E,ANNA,05,1.3,156.9,8.3,,0000*52
   GpsFix& fix = navigation->fix;
-  int32_t satellites;
-  const bool altitude = ReadFixQuality(&fix, fields, 10, &satellites);
+  const int32_t satellites = ReadSatellitesAndHdop(&fix, fields);
   // One mode letter per constellation: any but N is a fix.
   const Field letters = FieldAt(fields, 6);
   bool anyFix = false;
   for (int32_t i = 0; i < letters.length; ++i) anyFix = anyFix || letters.text[i] != 'N';
-  if (anyFix && ReadPosition(&fix, fields, 2)) SetModeFromFullFix(navigation, altitude, satellites);
-  else fix.mode = GPS_MODE_NO_FIX;
+  if (anyFix && ReadPosition(&fix, fields, 2))
+    SetModeFromFullFix(navigation, ReadAltitudes(&fix, fields, 10), satellites);
+  else
+    fix.mode = GPS_MODE_NO_FIX;
   return CHANGED_FIX;
 }
 
@@ -239,6 +284,34 @@ uint32_t ReadVtg(GpsNavigation* navigation, const SentenceFields& fields) {
   return CHANGED_FIX;
 }
 
+uint32_t ReadGst(GpsNavigation* navigation, const SentenceFields& fields) {
+  // $GPGST,112257.00,0.387,317.719,3.872,1.791,317.563,10.659,180.746*61
+  // Every GST says all seven: what it leaves empty is unknown.
+  double values[GPS_GST_VALUES];
+  for (int32_t i = 0; i < GPS_GST_VALUES; ++i) {
+    const Field field = FieldAt(fields, GST_FIRST_VALUE + i);
+    values[i] = i == GST_ORIENTATION ? ReadAny(field) : ReadDeviation(field);
+  }
+  // Its own time names its epoch: one not begun yet takes it when it begins.
+  const int32_t at = ReadTimeOfDay(FieldAt(fields, 1));
+  if (at >= 0 && at != navigation->timeOfDay) {
+    navigation->pendingGstAt = at;
+    for (int32_t i = 0; i < GPS_GST_VALUES; ++i) navigation->pendingGst[i] = values[i];
+    return 0;
+  }
+  SetGst(&navigation->fix, values);
+  return CHANGED_FIX;
+}
+
+uint32_t ReadHeading(GpsNavigation* navigation, const SentenceFields& fields, bool modeField) {
+  // $HEHDT,4.0,T*2B   $GNTHS,244.28,A*11
+  // An empty heading, or a THS whose mode is V (not valid), says there is none now.
+  GpsFix& fix = navigation->fix;
+  fix.heading = UNKNOWN_VALUE;
+  if (!modeField || !FieldIs(FieldAt(fields, 2), 'V')) ReadTrack(FieldAt(fields, 1), &fix.heading);
+  return CHANGED_FIX;
+}
+
 uint32_t ReadGsaFix(GpsNavigation* navigation, const SentenceFields& fields, int32_t dopField) {
   // $GNGSA,A,3,29,20,18,16,51,13,44,26,,,,,0.99,0.54,0.83,1*0E
   GpsFix& fix = navigation->fix;
@@ -260,6 +333,7 @@ void GpsNavigationResetFix(GpsNavigation* navigation) {
   navigation->timeOfDay = -1;
   navigation->date = -1;
   navigation->modeSetByGsaAt = -2;
+  navigation->pendingGstAt = -1;
   StartEpoch(navigation, -1);
   fix.mode = GPS_UNKNOWN;
   fix.usedSetSize = GPS_UNKNOWN;

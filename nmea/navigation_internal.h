@@ -18,7 +18,10 @@ enum SentenceKind : int32_t {
   KIND_ZDA,
   KIND_VTG,
   KIND_GSA,
-  KIND_GSV
+  KIND_GSV,
+  KIND_GST,
+  KIND_HDT,
+  KIND_THS
 };
 
 // What a rule changed, for publishing.
@@ -37,7 +40,8 @@ struct SentenceIds {
 
 // Reads one verified sentence into the state of the one context and publishes
 // what changed; calls the epoch callback when the sentence completes an epoch.
-void GpsNavigationUpdate(const char* sentence, SentenceIds* ids);
+// *fields is its split when the state read it, else its count is -1.
+void GpsNavigationUpdate(const char* sentence, SentenceIds* ids, SentenceFields* fields);
 
 // The NMEA 4.10 signal id of a GSV sentence (after its whole groups of four,
 // one field of one hexadecimal digit), else GPS_UNKNOWN.  lastField is the
@@ -88,6 +92,8 @@ uint32_t ReadRmc(GpsNavigation* navigation, const SentenceFields& fields);
 uint32_t ReadGll(GpsNavigation* navigation, const SentenceFields& fields);
 uint32_t ReadZda(GpsNavigation* navigation, const SentenceFields& fields);
 uint32_t ReadVtg(GpsNavigation* navigation, const SentenceFields& fields);
+uint32_t ReadGst(GpsNavigation* navigation, const SentenceFields& fields);
+uint32_t ReadHeading(GpsNavigation* navigation, const SentenceFields& fields, bool modeField);
 uint32_t ReadGsaFix(GpsNavigation* navigation, const SentenceFields& fields, int32_t dopField);
 
 // The sky rules.  newRun: the sentence before was of another kind.

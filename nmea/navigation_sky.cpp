@@ -83,24 +83,44 @@ int32_t FindSignal(const GpsSky& sky, const GpsSignal& signal) {
   return -1;
 }
 
-// The run's first complete group replaces the sky, its later ones add to it.
+// Used: the satellite is in the used set, and this signal of it is tracked.
+int32_t UsedFlag(const GpsNavigation* navigation, const GpsSignal& signal, int32_t bit) {
+  return HasBit(navigation->usedSet, bit) & (signal.snr > 0);
+}
+
+// The sky emptied: no signal, none used, no chains.
+void EmptySky(GpsNavigation* navigation) {
+  GpsSky& sky = navigation->sky;
+  for (int32_t i = 0; i < sky.signalCount; ++i) navigation->firstSignal[navigation->skyBits[i]] = GPS_NO_SIGNAL;
+  sky.signalCount = 0;
+  sky.usedCount = 0;
+  sky.notShown = 0;
+  ClearSet(navigation->skySatellites);
+}
+
+// The run's first complete group replaces the sky, its later ones add to it;
+// each signal placed takes its used flag.
 void CommitGroup(GpsNavigation* navigation) {
   GpsSky& sky = navigation->sky;
   if (!navigation->runReplacedSky) {
-    sky.signalCount = 0;
-    sky.notShown = 0;
-    ClearSet(navigation->skySatellites);
+    EmptySky(navigation);
     navigation->runReplacedSky = 1;
   }
   for (int32_t i = 0; i < navigation->groupCount; ++i) {
-    const GpsSignal& signal = navigation->group[i];
+    GpsSignal& signal = navigation->group[i];
     const int32_t bit = SatelliteBit(signal.constellation, signal.svid);
+    signal.used = UsedFlag(navigation, signal, bit);
     const int32_t found = HasBit(navigation->skySatellites, bit) ? FindSignal(sky, signal) : -1;
     if (found >= 0) {
+      sky.usedCount += signal.used - sky.signals[found].used;
       sky.signals[found] = signal;
     } else if (sky.signalCount < GPS_SKY_SIZE) {
-      navigation->skyBits[sky.signalCount] = static_cast<uint16_t>(bit);
-      sky.signals[sky.signalCount++] = signal;
+      const int32_t at = sky.signalCount++;
+      navigation->skyBits[at] = static_cast<uint16_t>(bit);
+      navigation->nextSignal[at] = navigation->firstSignal[bit];
+      navigation->firstSignal[bit] = static_cast<uint8_t>(at);
+      sky.signals[at] = signal;
+      sky.usedCount += signal.used;
       SetBit(navigation->skySatellites, bit);
     } else {
       ++sky.notShown;
@@ -110,22 +130,29 @@ void CommitGroup(GpsNavigation* navigation) {
   DropGroup(navigation);
 }
 
-// Used: the satellite is in the used set, and this signal of it is tracked.
-// True when a flag or the count changed.
-bool UpdateUsedFlags(GpsNavigation* navigation) {
+// A satellite the used set names now: its tracked signals are used.  True
+// when a flag changed.
+bool MarkUsed(GpsNavigation* navigation, int32_t bit) {
   GpsSky& sky = navigation->sky;
   bool changed = false;
-  int32_t usedCount = 0;
-  for (int32_t i = 0; i < sky.signalCount; ++i) {
+  for (int32_t i = navigation->firstSignal[bit]; i != GPS_NO_SIGNAL; i = navigation->nextSignal[i]) {
     GpsSignal& signal = sky.signals[i];
-    const int32_t used = HasBit(navigation->usedSet, navigation->skyBits[i]) & (signal.snr > 0);
-    changed |= used != signal.used;
-    signal.used = used;
-    usedCount += used;
+    if (signal.used || !(signal.snr > 0)) continue;
+    signal.used = 1;
+    ++sky.usedCount;
+    changed = true;
   }
-  changed |= usedCount != sky.usedCount;
-  sky.usedCount = usedCount;
   return changed;
+}
+
+// A new used set: no signal is used until its satellite is named.  True when
+// a flag changed.
+bool ClearUsed(GpsNavigation* navigation) {
+  GpsSky& sky = navigation->sky;
+  if (sky.usedCount == 0) return false;
+  for (int32_t i = 0; i < sky.signalCount; ++i) sky.signals[i].used = 0;
+  sky.usedCount = 0;
+  return true;
 }
 
 }  // namespace
@@ -184,7 +211,6 @@ uint32_t ReadGsv(GpsNavigation* navigation, const SentenceFields& fields, int32_
                  signalId);
   if (part != parts) return 0;
   CommitGroup(navigation);
-  UpdateUsedFlags(navigation);
   return CHANGED_SKY;
 }
 
@@ -193,9 +219,11 @@ uint32_t ReadGsaUsed(GpsNavigation* navigation, const SentenceFields& fields, in
   // $GNGSA,A,3,82,73,74,67,81,83,68,,,,,,0.99,0.54,0.83,2*08
   GpsFix& fix = navigation->fix;
   // One GSA per constellation: a run of them names the used set together.
+  bool changed = false;
   if (newRun) {
     ClearSet(navigation->usedSet);
     fix.usedSetSize = 0;
+    changed = ClearUsed(navigation);
   }
   const NumberHint hint = HintOf(systemId, fields.sentence + 1);
   for (int32_t i = GSA_FIRST_NUMBER; i < dopField; ++i) {
@@ -207,17 +235,16 @@ uint32_t ReadGsaUsed(GpsNavigation* navigation, const SentenceFields& fields, in
     if (HasBit(navigation->usedSet, bit)) continue;
     SetBit(navigation->usedSet, bit);
     ++fix.usedSetSize;
+    changed |= MarkUsed(navigation, bit);
   }
-  return UpdateUsedFlags(navigation) ? CHANGED_FIX | CHANGED_SKY : CHANGED_FIX;
+  return changed ? CHANGED_FIX | CHANGED_SKY : CHANGED_FIX;
 }
 
 void GpsNavigationResetSky(GpsNavigation* navigation) {
-  GpsSky& sky = navigation->sky;
-  sky.signalCount = 0;
-  sky.usedCount = 0;
-  sky.notShown = 0;
+  for (uint8_t& first : navigation->firstSignal) first = GPS_NO_SIGNAL;
+  navigation->sky.signalCount = 0;
+  EmptySky(navigation);
   navigation->runReplacedSky = 0;
   DropGroup(navigation);
-  ClearSet(navigation->skySatellites);
   ClearSet(navigation->usedSet);
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "binary_frame.h"
 #include "navigation.h"
 
 struct ComPort;     // the serial layer's port slot (comport/comport.h)
@@ -152,6 +153,7 @@ struct GpsStats {
   uint32_t tooShort;        // dropped: fewer than 13 characters
   uint32_t tooLong;         // abandoned when the 512th character came
   uint32_t cutShort;        // dropped: a '$' came before the sentence was whole
+  uint32_t frames;          // binary frames (UBX, RTCM 3) whose checksum verified, skipped whole
 };
 
 // The same counts as the feeding thread keeps them.  That thread is their
@@ -167,6 +169,7 @@ struct GpsStatCounters {
   // Framer only: how many characters of the sentence being framed bytes
   // holds already.
   int32_t sentenceCounted;
+  std::atomic<uint32_t> frames;
 };
 
 // What the framer made of a sentence it leaves (GpsSentenceCallback).
@@ -207,6 +210,10 @@ struct GpsContext {
   GpsNavigation navigation;  // the fix and the sky: read them with GpsGetFix and GpsGetSky
   std::atomic<GpsSentenceCallback> sentenceCallback;
   std::atomic<GpsBytesCallback> bytesCallback;
+  // A binary frame candidate held while the framer waits between sentences,
+  // and how many of its bytes the bytes count holds already.
+  FrameScan frame;
+  int32_t frameCounted;
 };
 
 // Clears the one context (its records, counts and navigation state, the

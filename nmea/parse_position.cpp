@@ -71,103 +71,99 @@ int32_t CharCode(const char* field) { return static_cast<unsigned char>(field[0]
 
 }  // namespace
 
-GgaRecord* GpsParseGGA(const char* sentence) {
+GgaRecord* GpsParseGGA(const SentenceFields& fields) {
   // $GPGGA,125106,3854.5087,N,07726.4523,W,8,10,2.0,268.8,M,-33.9,M,,*7F
+  const char* sentence = fields.sentence;
   GgaRecord* record = &gGpsContext.gga;
   std::memset(record, 0, sizeof *record);
   CopyTalker(sentence, record->talker);
-  FieldWalk walk;
-  FieldWalkStart(&walk, sentence, GGA_FIELD_ORDER);
-  while (FieldWalkNext(&walk)) {
-    const char* field = walk.field;
-    switch (walk.code) {
-      case FIELD_UTC_TIME: DecodeTime(field, &record->time, walk.end); break;
-      case FIELD_LATITUDE: DecodeLatitude(field, &record->latitude, walk.end); break;
+  const char* end = sentence + GPS_SENTENCE_SIZE;
+  WalkFields(fields, GGA_FIELD_ORDER, [&](FieldCode code, int32_t, const char* field) {
+    switch (code) {
+      case FIELD_UTC_TIME: DecodeTime(field, &record->time, end); break;
+      case FIELD_LATITUDE: DecodeLatitude(field, &record->latitude, end); break;
       case FIELD_LAT_HEMISPHERE: record->latHemisphere = field[0]; break;
-      case FIELD_LONGITUDE: DecodeLongitude(field, &record->longitude, walk.end); break;
+      case FIELD_LONGITUDE: DecodeLongitude(field, &record->longitude, end); break;
       case FIELD_LON_HEMISPHERE: record->lonHemisphere = field[0]; break;
       case FIELD_FIX_QUALITY: record->fixQuality = CharCode(field) - '0'; break;
-      case FIELD_SATELLITES: DecodeIntN(field, 2, &record->satellitesUsed, walk.end); break;
-      case FIELD_HDOP: DecodeFloat(field, &record->hdop, walk.end); break;
-      case FIELD_ALTITUDE: DecodeFloat(field, &record->altitude, walk.end); break;
+      case FIELD_SATELLITES: DecodeIntN(field, 2, &record->satellitesUsed, end); break;
+      case FIELD_HDOP: DecodeFloat(field, &record->hdop, end); break;
+      case FIELD_ALTITUDE: DecodeFloat(field, &record->altitude, end); break;
       default: break;
     }
-  }
+  });
   return record;
 }
 
-RmcRecord* GpsParseRMC(const char* sentence) {
+RmcRecord* GpsParseRMC(const SentenceFields& fields) {
   // $GPRMC,125106,V,3854.5087,N,07726.4523,W,0.0,0.0,241011,10.5,W,S*28
+  const char* sentence = fields.sentence;
   RmcRecord* record = &gGpsContext.rmc;
   std::memset(record, 0, sizeof *record);
   CopyTalker(sentence, record->talker);
-  FieldWalk walk;
-  FieldWalkStart(&walk, sentence, RMC_FIELD_ORDER);
-  while (FieldWalkNext(&walk)) {
-    const char* field = walk.field;
-    switch (walk.code) {
-      case FIELD_UTC_TIME: DecodeTime(field, &record->time, walk.end); break;
+  const char* end = sentence + GPS_SENTENCE_SIZE;
+  WalkFields(fields, RMC_FIELD_ORDER, [&](FieldCode code, int32_t, const char* field) {
+    switch (code) {
+      case FIELD_UTC_TIME: DecodeTime(field, &record->time, end); break;
       case FIELD_STATUS: record->status = field[0]; break;
-      case FIELD_LATITUDE: DecodeLatitude(field, &record->latitude, walk.end); break;
+      case FIELD_LATITUDE: DecodeLatitude(field, &record->latitude, end); break;
       case FIELD_LAT_HEMISPHERE: record->latHemisphere = field[0]; break;
-      case FIELD_LONGITUDE: DecodeLongitude(field, &record->longitude, walk.end); break;
+      case FIELD_LONGITUDE: DecodeLongitude(field, &record->longitude, end); break;
       case FIELD_LON_HEMISPHERE: record->lonHemisphere = field[0]; break;
-      case FIELD_SPEED_KNOTS: DecodeFloat(field, &record->speedKnots, walk.end); break;
-      case FIELD_COURSE_TRUE: DecodeFloat(field, &record->courseTrue, walk.end); break;
-      case FIELD_DATE: DecodeDate(field, &record->date, walk.end); break;
-      case FIELD_MAGNETIC_VARIATION: DecodeFloat(field, &record->magneticVariation, walk.end); break;
+      case FIELD_SPEED_KNOTS: DecodeFloat(field, &record->speedKnots, end); break;
+      case FIELD_COURSE_TRUE: DecodeFloat(field, &record->courseTrue, end); break;
+      case FIELD_DATE: DecodeDate(field, &record->date, end); break;
+      case FIELD_MAGNETIC_VARIATION: DecodeFloat(field, &record->magneticVariation, end); break;
       case FIELD_VARIATION_DIRECTION: record->variationDirection = field[0]; break;
       case FIELD_MODE: record->modeIndicator = field[0]; break;
       default: break;
     }
-  }
+  });
   return record;
 }
 
-GllRecord* GpsParseGLL(const char* sentence) {
+GllRecord* GpsParseGLL(const SentenceFields& fields) {
   // $GPGLL,3854.5087,N,07726.4523,W,125106,V,S*55
+  const char* sentence = fields.sentence;
   GllRecord* record = &gGpsContext.gll;
   std::memset(record, 0, sizeof *record);
   CopyTalker(sentence, record->talker);
-  FieldWalk walk;
-  FieldWalkStart(&walk, sentence, GLL_FIELD_ORDER);
-  while (FieldWalkNext(&walk)) {
-    const char* field = walk.field;
-    switch (walk.code) {
-      case FIELD_LATITUDE: DecodeLatitude(field, &record->latitude, walk.end); break;
+  const char* end = sentence + GPS_SENTENCE_SIZE;
+  WalkFields(fields, GLL_FIELD_ORDER, [&](FieldCode code, int32_t, const char* field) {
+    switch (code) {
+      case FIELD_LATITUDE: DecodeLatitude(field, &record->latitude, end); break;
       case FIELD_LAT_HEMISPHERE: record->latHemisphere = field[0]; break;
-      case FIELD_LONGITUDE: DecodeLongitude(field, &record->longitude, walk.end); break;
+      case FIELD_LONGITUDE: DecodeLongitude(field, &record->longitude, end); break;
       case FIELD_LON_HEMISPHERE: record->lonHemisphere = field[0]; break;
-      case FIELD_UTC_TIME: DecodeTime(field, &record->time, walk.end); break;
+      case FIELD_UTC_TIME: DecodeTime(field, &record->time, end); break;
       case FIELD_STATUS: record->status = field[0]; break;
       case FIELD_MODE: record->modeIndicator = field[0]; break;
       default: break;
     }
-  }
+  });
   return record;
 }
 
-VtgRecord* GpsParseVTG(const char* sentence) {
+VtgRecord* GpsParseVTG(const SentenceFields& fields) {
   // $GPVTG,0.0,T,10.5,M,0.0,N,0.0,K*7A
+  const char* sentence = fields.sentence;
   VtgRecord* record = &gGpsContext.vtg;
   std::memset(record, 0, sizeof *record);
   CopyTalker(sentence, record->talker);
-  FieldWalk walk;
-  FieldWalkStart(&walk, sentence, VTG_FIELD_ORDER);
-  while (FieldWalkNext(&walk)) {
-    const char* field = walk.field;
-    switch (walk.code) {
-      case FIELD_COURSE_TRUE: DecodeFloat(field, &record->courseTrue, walk.end); break;
+  const char* end = sentence + GPS_SENTENCE_SIZE;
+  WalkFields(fields, VTG_FIELD_ORDER, [&](FieldCode code, int32_t, const char* field) {
+    switch (code) {
+      case FIELD_COURSE_TRUE: DecodeFloat(field, &record->courseTrue, end); break;
       case FIELD_COURSE_TRUE_REF: record->courseTrueRef = CharCode(field); break;
-      case FIELD_COURSE_MAGNETIC: DecodeFloat(field, &record->courseMagnetic, walk.end); break;
+      case FIELD_COURSE_MAGNETIC: DecodeFloat(field, &record->courseMagnetic, end); break;
       case FIELD_COURSE_MAGNETIC_REF: record->courseMagneticRef = CharCode(field); break;
-      case FIELD_VTG_SPEED_KNOTS: DecodeFloat(field, &record->speedKnots, walk.end); break;
+      case FIELD_VTG_SPEED_KNOTS: DecodeFloat(field, &record->speedKnots, end); break;
       case FIELD_SPEED_KNOTS_UNIT: record->speedKnotsUnit = CharCode(field); break;
-      case FIELD_SPEED_KMH: DecodeFloat(field, &record->speedKmh, walk.end); break;
+      case FIELD_SPEED_KMH: DecodeFloat(field, &record->speedKmh, end); break;
       case FIELD_SPEED_KMH_UNIT: record->speedKmhUnit = CharCode(field); break;
       case FIELD_MODE: record->modeIndicator = field[0]; break;
       default: break;
     }
-  }
+  });
   return record;
 }

@@ -68,68 +68,66 @@ GsvSatellite* GsvRatioSlot(GsvRecord* record, int32_t index, GsvSlots* slots) {
 
 }  // namespace
 
-GsaRecord* GpsParseGSA(const char* sentence, int32_t systemId) {
+GsaRecord* GpsParseGSA(const SentenceFields& fields, int32_t systemId) {
   // $GPGSA,A,3,03,07,08,11,13,16,19,23,24,28,,,3.6,2.0,3.0*3A
+  const char* sentence = fields.sentence;
   GsaRecord* record = &gGpsContext.gsa;
   std::memset(record, 0, sizeof *record);
   CopyTalker(sentence, record->talker);
   record->systemId = systemId;
   int32_t nextSlot = 0;
-  FieldWalk walk;
-  FieldWalkStart(&walk, sentence, GSA_FIELD_ORDER);
-  while (FieldWalkNext(&walk)) {
-    const char* field = walk.field;
-    switch (walk.code) {
+  const char* end = sentence + GPS_SENTENCE_SIZE;
+  WalkFields(fields, GSA_FIELD_ORDER, [&](FieldCode code, int32_t, const char* field) {
+    switch (code) {
       case FIELD_SELECTION_MODE: record->selectionMode = field[0]; break;
       case FIELD_MODE: record->fixMode = field[0]; break;
-      case FIELD_PDOP: DecodeFloat(field, &record->pdop, walk.end); break;
-      case FIELD_HDOP: DecodeFloat(field, &record->hdop, walk.end); break;
-      case FIELD_VDOP: DecodeFloat(field, &record->vdop, walk.end); break;
+      case FIELD_PDOP: DecodeFloat(field, &record->pdop, end); break;
+      case FIELD_HDOP: DecodeFloat(field, &record->hdop, end); break;
+      case FIELD_VDOP: DecodeFloat(field, &record->vdop, end); break;
       default:
         // Empty satellite fields take no slot, so the twelve codes fill the
         // slots from the front.
-        if (walk.code >= FIELD_GSA_SATELLITE_1 && walk.code <= FIELD_GSA_SATELLITE_12)
-          DecodeIntN(field, 3, &record->satellites[nextSlot++], walk.end);
+        if (code >= FIELD_GSA_SATELLITE_1 && code <= FIELD_GSA_SATELLITE_12)
+          DecodeIntN(field, 3, &record->satellites[nextSlot++], end);
         break;
     }
-  }
+  });
   return record;
 }
 
-GsvRecord* GpsParseGSV(const char* sentence, int32_t signalId) {
+GsvRecord* GpsParseGSV(const SentenceFields& fields, int32_t signalId) {
   // $GPGSV,3,1,10,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45*71
+  const char* sentence = fields.sentence;
   GsvRecord* record = &gGpsContext.gsv;
   std::memset(record, 0, sizeof *record);
   CopyTalker(sentence, record->talker);
   record->signalId = signalId;
   GsvSlots slots = {-1, -1};
-  FieldWalk walk;
-  FieldWalkStart(&walk, sentence, GSV_FIELD_ORDER);
-  while (FieldWalkNext(&walk)) {
-    const char* field = walk.field;
-    switch (walk.code) {
-      case FIELD_GSV_MESSAGE_COUNT: DecodeIntN(field, 2, &record->messageCount, walk.end); break;
-      case FIELD_GSV_MESSAGE_NUMBER: DecodeIntN(field, 2, &record->messageNumber, walk.end); break;
-      case FIELD_SATELLITES: DecodeIntN(field, 2, &record->satellitesInView, walk.end); break;
+  const char* end = sentence + GPS_SENTENCE_SIZE;
+  WalkFields(fields, GSV_FIELD_ORDER, [&](FieldCode code, int32_t index, const char* field) {
+    switch (code) {
+      case FIELD_GSV_MESSAGE_COUNT: DecodeIntN(field, 2, &record->messageCount, end); break;
+      case FIELD_GSV_MESSAGE_NUMBER: DecodeIntN(field, 2, &record->messageNumber, end); break;
+      case FIELD_SATELLITES: DecodeIntN(field, 2, &record->satellitesInView, end); break;
       // Three digits: SBAS (120-158), QZSS (193-202) and older BeiDou (201-237)
       // numbers.
       case FIELD_GSV_PRN:
-        DecodeIntN(field, 3, &GsvGroupSlot(record, walk.index, &slots)->prn, walk.end);
+        DecodeIntN(field, 3, &GsvGroupSlot(record, index, &slots)->prn, end);
         break;
       case FIELD_GSV_ELEVATION:
-        DecodeIntN(field, 2, &GsvGroupSlot(record, walk.index, &slots)->elevation, walk.end);
+        DecodeIntN(field, 2, &GsvGroupSlot(record, index, &slots)->elevation, end);
         break;
       case FIELD_GSV_AZIMUTH:
-        DecodeIntN(field, 3, &GsvGroupSlot(record, walk.index, &slots)->azimuth, walk.end);
+        DecodeIntN(field, 3, &GsvGroupSlot(record, index, &slots)->azimuth, end);
         ++record->satelliteCount;
-        slots.countedGroup = GsvGroupOf(walk.index);
+        slots.countedGroup = GsvGroupOf(index);
         break;
       case FIELD_GSV_SNR:
-        DecodeIntN(field, 3, &GsvRatioSlot(record, walk.index, &slots)->snr, walk.end);
+        DecodeIntN(field, 3, &GsvRatioSlot(record, index, &slots)->snr, end);
         break;
       default: break;
     }
-  }
+  });
   // Slots from satelliteCount on hold nothing, not even an uncounted group.
   if (record->satelliteCount < GSV_MAX_SATELLITES)
     std::memset(&record->satellite[record->satelliteCount], 0, sizeof(GsvSatellite));

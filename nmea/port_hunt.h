@@ -13,6 +13,7 @@
 
 #include "comport/comport.h"
 #include "nmea/line_judge.h"
+#include "nmea/link_silence.h"
 
 struct PortHunt {
   // Written by the searching thread: generation << 32 | start time, and
@@ -21,11 +22,17 @@ struct PortHunt {
   std::atomic<int32_t> searching;
   // Written by the reader thread: its LinePack word.
   std::atomic<uint64_t> word;
+  // Written by the reader thread: when something last verified, and the
+  // receiver's cycle (LinkHeardPack), over every generation.
+  std::atomic<uint64_t> heard;
+  // Set by the searching thread to be woken by the next block that verifies.
+  std::atomic<int32_t> wantHeard;
   HANDLE wake;  // auto-reset: the reader sets it when the word needs a look
   // The reader thread's own.
   LineTally tally;
   uint16_t fedGeneration;
   uint32_t fedFlags;
+  LinkHeard heardTrack;
   // The searching thread's own.
   uint16_t generation;
   uint32_t startMs;
@@ -35,16 +42,27 @@ struct PortHunt {
 // The millisecond clock both threads use (GetTickCount: it wraps, and every
 // comparison subtracts).
 uint32_t HuntNowMs();
+// Tests: the clock HuntNowMs reads instead (null: GetTickCount again).
+void HuntUseClock(uint32_t (*clock)());
 
 // Searching thread, before the port opens or after a speed change: a new
-// generation from now.  wake must outlive the port's reader thread.
+// generation from now, whose word is empty until the reader publishes one.
+// wake must outlive the port's reader thread.
 void HuntStart(PortHunt* hunt, uint32_t baudRate, bool searching);
 
 // Reader thread, before feeding a block: true when a new generation began,
 // so that whatever framing the caller keeps starts afresh.
 bool HuntBlockBegins(PortHunt* hunt);
-// Reader thread, after feeding it: bytes fed, sentences that verified.
-void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified);
+// Reader thread, after feeding it: bytes fed, sentences and frames that
+// verified, bytes held in a frame candidate at its end.
+void HuntBlockEnds(PortHunt* hunt, uint32_t bytes, uint32_t verified, uint32_t held);
+
+// Searching thread: the time something last verified and the receiver's
+// cycle (LinkHeardLastMs, LinkHeardCycleMs).
+uint64_t HuntHeard(const PortHunt* hunt);
+// Searching thread: the next block that verifies sets wake (call it before
+// looking at HuntHeard, so that none comes unseen in between).
+void HuntWakeOnHeard(PortHunt* hunt);
 
 // Searching thread: the flags of the current generation (0 before its first
 // block).
@@ -53,8 +71,13 @@ uint32_t HuntFlags(const PortHunt* hunt);
 // wait at most before asking again.
 LineVerdict HuntJudge(const PortHunt* hunt, uint32_t* waitMs);
 
-// Searching thread: sets the next speed on the open port and starts its
-// generation.  Returns OrvoCOMSetBaudRate's result.
+// Searching thread: sets the next speed on the open port and, once the
+// driver took it, starts its generation.  Returns OrvoCOMSetBaudRate's
+// result; a speed refused starts nothing, and the port keeps its speed.
 int32_t HuntSwitch(PortHunt* hunt, ComPort* port, uint32_t baudRate, bool searching);
+// Searching thread: switches to the search's next speed the driver accepts,
+// passing refused ones over at once.  When it refuses a whole round, the
+// port's own speed starts a generation again.  Returns the speed now tried.
+uint32_t HuntNextSpeed(PortHunt* hunt, ComPort* port, LineSearch* search);
 
 #endif

@@ -7,6 +7,7 @@
 #include "comport/comport.h"
 #include "nmea/receiver.h"
 #include "nmea/line_judge.h"
+#include "nmea/nmea_internal.h"
 #include "nmea/receiver_internal.h"
 
 // A GPS receiver's line: 4800 baud, 8 data bits, no parity, one stop bit,
@@ -65,6 +66,16 @@ static bool RefuseOpenInsideClose() {
   return true;
 }
 
+// Open and close wait for the port's reader thread to end; called from a
+// callback, which runs on that thread, they would wait for themselves.
+static bool RefuseInsideCallback(const char* function) {
+  if (!GpsFeedingOnThisThread()) return false;
+  char message[100] = {};
+  snprintf(message, sizeof message, "%s: called from a receiver callback, refused\n", function);
+  OutputDebugStringA(message);
+  return true;
+}
+
 static void ReportBadOptions(const GpsOpenOptions* options) {
   char message[100] = {};
   if (options->reconnect != 0 && options->reconnect != 1) {
@@ -79,6 +90,7 @@ static void ReportBadOptions(const GpsOpenOptions* options) {
 
 int32_t OrvoGPSOpenWith(int32_t portIndex, const GpsOpenOptions* options, GpsCallback callback,
                         GpsContext** contextOut) {
+  if (RefuseInsideCallback("OrvoGPSOpenWith")) return GPS_OPEN_FAILED;
   if (options == nullptr) return OrvoGPSOpen(portIndex, callback, contextOut);
   if ((options->baudRate != GPS_BAUD_AUTO && !IsLineSpeed(options->baudRate)) ||
       (options->reconnect != 0 && options->reconnect != 1)) {
@@ -100,6 +112,7 @@ int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contex
   // Without somewhere to put the context the caller could never close the
   // port: refuse before anything is opened or cleared.
   if (contextOut == nullptr) return 1;
+  if (RefuseInsideCallback("OrvoGPSOpen")) return 1;
   // Called from a message that a close serves while it waits for the port's
   // threads: the reader may still be feeding the one context, which must
   // not be cleared under it.
@@ -123,7 +136,8 @@ int32_t OrvoGPSOpen(int32_t portIndex, GpsCallback callback, GpsContext** contex
 }
 
 int32_t OrvoGPSClose(GpsContext* context) {
-  if (!context) return 3;
+  if (!context) return GPS_CLOSE_NULL_CONTEXT;
+  if (RefuseInsideCallback("OrvoGPSClose")) return GPS_CLOSE_IN_CALLBACK;
   // A close from a message that the link's own close serves leaves it to
   // that close.
   if (LinkClosing()) return 0;
@@ -162,7 +176,9 @@ int32_t OrvoGPSGetLink(const GpsContext* context, GpsLink* link) {
   if (!port || !port->isOpen) return 0;
   GpsStats stats = {};
   (void)GpsGetStats(context, &stats);  // cannot fail for a context and a record
-  link->state = stats.sentences + stats.ignored > 0 ? GPS_LINK_RECEIVING : GPS_LINK_NO_SENTENCES;
+  link->state = stats.sentences + stats.ignored + stats.frames > 0 ? GPS_LINK_RECEIVING
+                                                                    : GPS_LINK_NO_SENTENCES;
+  if (OrvoCOMIsDeviceGone(port)) link->state = GPS_LINK_DEVICE_LOST;
   link->portIndex = static_cast<int32_t>(port - OrvoCOMGetPort(0));
   link->baudRate = GPS_BAUD_RATE;
   return 0;

@@ -28,8 +28,11 @@ struct GpsOpenOptions {
   // 57600, 230400, 460800, 921600, until sentences verify.
   uint32_t baudRate;
   // 1: when the device goes away (an unplugged USB adapter), try to open the
-  // port again every second and go on with the same context and callback.
-  // 0: as OrvoGPSOpen, the port stays as it is.
+  // port again every second and go on with the same context and callback;
+  // a port that stays silent (nothing verifies) for 5 s, or five of the
+  // receiver's cycles, is closed and opened again, then every 5 s while it
+  // stays silent (a Bluetooth receiver switched off and on again), at the
+  // speed last found.  0: as OrvoGPSOpen, the port stays as it is.
   int32_t reconnect;
 };
 
@@ -53,17 +56,19 @@ int32_t OrvoGPSOpenWith(int32_t portIndex, const GpsOpenOptions* options, GpsCal
 enum : int32_t {
   GPS_LINK_CLOSED = 0,       // no receiver open: never opened, its open failed, or closed
   GPS_LINK_SEARCHING = 1,    // trying baudRate: no sentence has verified at it yet
-  GPS_LINK_RECEIVING = 2,    // sentences verify at baudRate
-  GPS_LINK_NO_SENTENCES = 3, // a speed given by the caller: bytes do not verify at it (yet), or
-                             // nothing arrives
-  GPS_LINK_DEVICE_LOST = 4,  // the device went away; with reconnect, the port is tried every second
+  GPS_LINK_RECEIVING = 2,    // sentences (or UBX / RTCM 3 frames) verify at baudRate
+  GPS_LINK_NO_SENTENCES = 3, // a speed given by the caller: bytes do not verify at it (yet); or,
+                             // at any speed, nothing verified for 3 s (or three of the
+                             // receiver's cycles): a receiver switched off or out of range
+  GPS_LINK_DEVICE_LOST = 4,  // the device went away, reconnect or not; with reconnect, the port is
+                             // tried every second
 };
 
 struct GpsLink {
   int32_t state;        // GPS_LINK_*
   int32_t portIndex;    // the receiver's port, -1 when closed
   uint32_t baudRate;    // the speed set on the port (being tried while searching); 0 when closed
-  uint32_t reconnects;  // times the port was opened again after the device went away
+  uint32_t reconnects;  // times the port was opened again: after the device went away, or silent
 };
 
 // Copies what the receiver's link is doing; any thread may call it at any
@@ -113,8 +118,17 @@ enum : int32_t {
 // stops it; every port it opened is closed again when it returns.
 int32_t OrvoGPSFindReceiver(const GpsFindOptions* options, GpsFindResult* result);
 
+// Results of OrvoGPSClose.
+enum : int32_t {
+  GPS_CLOSE_OK = 0,
+  GPS_CLOSE_NULL_CONTEXT = 3,
+  GPS_CLOSE_IN_CALLBACK = 4,  // called from a receiver callback: refused (debug message)
+};
+
 // Closes the receiver's port and forgets it.  Returns 3 for a null context,
-// else 0.
+// 4 when called from one of the receiver's callbacks (it runs on the port's
+// reader thread, which the close would wait for), else 0.  OrvoGPSOpen and
+// OrvoGPSOpenWith called from a callback are refused the same way, with 1.
 int32_t OrvoGPSClose(GpsContext* context);
 
 // The framer's counts into link and the port's into line, for the open

@@ -8,6 +8,10 @@
 #include "comport/comport.h"
 #include "nmea/receiver.h"
 
+// OrvoCOMOpenPort's code for a SetCommState that failed: the driver refused
+// the speed.
+constexpr int32_t COM_SPEED_REFUSED = 10;
+
 // Opens portIndex at baudRate with a receiver's other line settings (8-N-1,
 // CTS output flow control with RTS and DTR held on); OrvoCOMOpenPort's result.
 int32_t OpenReceiverPort(int32_t portIndex, uint32_t baudRate, void* userData, ComPort** portOut,

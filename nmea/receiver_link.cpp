@@ -9,6 +9,7 @@
 
 #include "comport/comport.h"
 #include "nmea/line_judge.h"
+#include "nmea/link_silence.h"
 #include "nmea/nmea_internal.h"
 #include "nmea/port_hunt.h"
 #include "nmea/receiver_internal.h"
@@ -29,6 +30,8 @@ struct Link {
   // The link thread's own.
   LineSearch search;
   bool searching;
+  uint32_t takenBaud;    // the speed last taken by the search; 0: none
+  uint32_t quietFromMs;  // when the port was last (re)opened
   // What OrvoGPSGetLink reports: state << 40 | (portIndex + 1) << 32 | baud.
   std::atomic<uint64_t> shown;
   std::atomic<uint32_t> reconnects;
@@ -49,27 +52,40 @@ void LinkRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
   if (HuntBlockBegins(&gLink.hunt)) GpsRestartFramer(context);
   const uint32_t before = GpsVerifiedCount(context);
   GpsRxBytes(context, bytes, count);
-  HuntBlockEnds(&gLink.hunt, static_cast<uint32_t>(count), GpsVerifiedCount(context) - before);
+  HuntBlockEnds(&gLink.hunt, static_cast<uint32_t>(count), GpsVerifiedCount(context) - before,
+                GpsHeldCount(context));
 }
 
-// The speed to open at: the caller's, or the first of a search that starts
-// at first.
-uint32_t SpeedToOpenAt(uint32_t first) {
+// Where a (re)open starts: at the caller's speed; at the speed last taken,
+// kept while the receiver is silent (it most likely talks at it still when
+// it comes back); else the search goes on where it was.  The first open
+// searches from first.
+uint32_t SpeedToOpenAt(bool firstOpen, uint32_t first) {
   if (gLink.fixedBaud != 0) return gLink.fixedBaud;
-  LineSearchStart(&gLink.search, first);
+  if (gLink.takenBaud != 0) {
+    gLink.searching = false;
+    return gLink.takenBaud;
+  }
+  if (firstOpen) LineSearchStart(&gLink.search, first);
   gLink.searching = true;
   return LineSearchNext(&gLink.search);
 }
 
-// Opens the port (context->port), searching from first; returns
-// OrvoCOMOpenPort's result.
-int32_t OpenPort(uint32_t first, uint32_t* error) {
-  const uint32_t baud = SpeedToOpenAt(first);
-  // The generation before the port: its reader may deliver at once.
-  HuntStart(&gLink.hunt, baud, gLink.searching);
-  const int32_t code = OpenReceiverPort(gLink.portIndex, baud, gLink.context, &gLink.context->port,
-                                        LinkRxBytes, error);
+// Opens the port (context->port); returns OrvoCOMOpenPort's result.
+int32_t OpenPort(bool firstOpen, uint32_t first, uint32_t* error) {
+  uint32_t baud = SpeedToOpenAt(firstOpen, first);
+  int32_t code = 0;
+  for (int32_t tried = 1;; ++tried) {
+    // The generation before the port: its reader may deliver at once.
+    HuntStart(&gLink.hunt, baud, gLink.searching);
+    code = OpenReceiverPort(gLink.portIndex, baud, gLink.context, &gLink.context->port,
+                            LinkRxBytes, error);
+    // A speed the driver refuses is passed over at once while searching.
+    if (code != COM_SPEED_REFUSED || !gLink.searching || tried == LINE_SPEED_COUNT) break;
+    baud = LineSearchNext(&gLink.search);
+  }
   if (code != 0) return code;
+  gLink.quietFromMs = HuntNowMs();
   PublishReceiverPort(gLink.context->port);
   OrvoCOMWatchDevice(gLink.context->port, gLink.hunt.wake);
   Show(gLink.searching ? GPS_LINK_SEARCHING : GPS_LINK_NO_SENTENCES, baud);
@@ -84,70 +100,115 @@ void ClosePort() {
   gLink.context->port = nullptr;
 }
 
-// Moves the search on, or takes or gives up a speed; returns how long the
-// thread may sleep before it has to look again.
+// Closes the port and opens it again at once; true when it opened.
+bool Reopen() {
+  ClosePort();
+  uint32_t error = 0;
+  if (OpenPort(false, 0, &error) != 0) return false;
+  gLink.reconnects.fetch_add(1, std::memory_order_relaxed);
+  return true;
+}
+
+// How long nothing verified: since the last sentence or frame, or since the
+// port was (re)opened if that is later.  With wake, asks first to be woken
+// by the next block that verifies.
+LinkSilence Silence(bool wake) {
+  if (wake) HuntWakeOnHeard(&gLink.hunt);
+  const uint64_t heard = HuntHeard(&gLink.hunt);
+  const uint32_t since = LaterMs(LinkHeardLastMs(heard), gLink.quietFromMs);
+  return JudgeSilence(HuntNowMs() - since, LinkHeardCycleMs(heard), gLink.reconnect);
+}
+
+DWORD Sooner(DWORD a, uint32_t b) { return b < a ? b : a; }
+
+// While searching: moves the search on or takes a speed.
+DWORD SteerSearch(ComPort* port) {
+  PortHunt& hunt = gLink.hunt;
+  uint32_t waitMs = INFINITE;
+  for (;;) {
+    const LineVerdict verdict = HuntJudge(&hunt, &waitMs);
+    if (verdict == LINE_WAIT) return waitMs;
+    if (verdict == LINE_TAKE) {
+      gLink.searching = false;
+      gLink.takenBaud = hunt.baudRate;
+      hunt.searching.store(0, std::memory_order_relaxed);
+      RememberFoundBaud(gLink.portIndex, hunt.baudRate);
+      Show(GPS_LINK_RECEIVING, hunt.baudRate);
+      return 0;  // from now on silence is timed
+    }
+    Show(GPS_LINK_SEARCHING, HuntNextSpeed(&hunt, port, &gLink.search));
+  }
+}
+
+// Moves the search on, takes or gives up a speed, tells silence from
+// sentences and reopens a silent port; returns how long the thread may sleep
+// before it has to look again.
 DWORD Steer(ComPort* port) {
   PortHunt& hunt = gLink.hunt;
   if (gLink.searching) {
-    uint32_t waitMs = INFINITE;
-    for (;;) {
-      const LineVerdict verdict = HuntJudge(&hunt, &waitMs);
-      if (verdict == LINE_WAIT) return waitMs;
-      if (verdict == LINE_TAKE) {
-        gLink.searching = false;
-        hunt.searching.store(0, std::memory_order_relaxed);
-        RememberFoundBaud(gLink.portIndex, hunt.baudRate);
-        Show(GPS_LINK_RECEIVING, hunt.baudRate);
-        return INFINITE;
-      }
-      const uint32_t next = LineSearchNext(&gLink.search);
-      // A speed the driver refuses is passed over: its generation starts all
-      // the same and is left after LINE_SILENT_MS at most.
-      (void)HuntSwitch(&hunt, port, next, true);
-      Show(GPS_LINK_SEARCHING, next);
-    }
+    // The search itself leaves a silent speed; the port is reopened when it
+    // stays silent at every speed.
+    const LinkSilence silence =
+        gLink.reconnect ? Silence(false) : LinkSilence{false, false, INFINITE};
+    if (silence.reopen) return Reopen() ? 0 : REOPEN_EVERY_MS;
+    const DWORD waitMs = SteerSearch(port);
+    return gLink.searching ? Sooner(waitMs, silence.waitMs) : 0;
   }
-  const uint32_t flags = HuntFlags(&hunt);
+  uint32_t flags = HuntFlags(&hunt);
   if (flags & LINE_GARBAGE) {
     if (gLink.fixedBaud == 0) {
       // The receiver was reconfigured or restarted at another speed.
+      gLink.takenBaud = 0;
       LineSearchStart(&gLink.search, 0);
       gLink.searching = true;
-      const uint32_t next = LineSearchNext(&gLink.search);
-      (void)HuntSwitch(&hunt, port, next, true);
-      Show(GPS_LINK_SEARCHING, next);
-      return Steer(port);
+      Show(GPS_LINK_SEARCHING, HuntNextSpeed(&hunt, port, &gLink.search));
+      return 0;
     }
     // The caller's speed stays; a new generation may take it again.
     HuntStart(&hunt, hunt.baudRate, false);
-    Show(GPS_LINK_NO_SENTENCES, hunt.baudRate);
-  } else if (flags & LINE_SENTENCES) {
-    RememberFoundBaud(gLink.portIndex, hunt.baudRate);
-    Show(GPS_LINK_RECEIVING, hunt.baudRate);
+    flags = 0;
   }
-  return INFINITE;
+  LinkSilence silence = Silence(false);
+  // Not receiving: the first block that verifies wakes the thread.
+  if (!(flags & LINE_SENTENCES) || silence.silent) silence = Silence(true);
+  if (silence.reopen) return Reopen() ? 0 : REOPEN_EVERY_MS;
+  if ((flags & LINE_SENTENCES) && !silence.silent) {
+    RememberFoundBaud(gLink.portIndex, hunt.baudRate);
+    if (gLink.fixedBaud == 0) gLink.takenBaud = hunt.baudRate;
+    Show(GPS_LINK_RECEIVING, hunt.baudRate);
+  } else {
+    Show(GPS_LINK_NO_SENTENCES, hunt.baudRate);
+  }
+  return silence.waitMs;
 }
 
 DWORD WINAPI LinkProc(LPVOID) {
   for (;;) {
     DWORD waitMs;
     ComPort* port = gLink.context->port;
-    if (port && gLink.reconnect && OrvoCOMIsDeviceGone(port)) {
-      ClosePort();
+    if (port && OrvoCOMIsDeviceGone(port)) {
       Show(GPS_LINK_DEVICE_LOST, gLink.hunt.baudRate);
-      waitMs = REOPEN_EVERY_MS;
+      if (gLink.reconnect) {
+        ClosePort();
+        waitMs = REOPEN_EVERY_MS;
+      } else {
+        // The port stays as it is; a block that verifies wakes the link, and
+        // a read that delivers makes the device present again.
+        HuntWakeOnHeard(&gLink.hunt);
+        waitMs = INFINITE;
+      }
     } else if (port) {
       waitMs = Steer(port);
     } else {
       uint32_t error = 0;
-      // The speed in use when the device went away, taken or being tried:
-      // the receiver most likely talks at it still.
-      if (OpenPort(gLink.hunt.baudRate, &error) == 0) {
+      if (OpenPort(false, 0, &error) == 0) {
         gLink.reconnects.fetch_add(1, std::memory_order_relaxed);
         continue;
       }
+      Show(GPS_LINK_DEVICE_LOST, gLink.hunt.baudRate);
       waitMs = REOPEN_EVERY_MS;
     }
+    if (waitMs == 0) continue;
     HANDLE waits[2] = {gLink.stop, gLink.hunt.wake};
     const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, waitMs);
     if (woken == WAIT_OBJECT_0) break;
@@ -197,6 +258,10 @@ int32_t LinkOpen(int32_t portIndex, const GpsOpenOptions* options, GpsContext* c
   gLink.fixedBaud = options->baudRate;
   gLink.reconnect = options->reconnect != 0;
   gLink.searching = false;
+  gLink.takenBaud = 0;
+  // A new receiver: nothing heard of it yet, its cycle unknown.
+  LinkHeardStart(&gLink.hunt.heardTrack);
+  gLink.hunt.heard.store(0);
   gLink.reconnects.store(0, std::memory_order_relaxed);
   gLink.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   gLink.hunt.wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -207,7 +272,7 @@ int32_t LinkOpen(int32_t portIndex, const GpsOpenOptions* options, GpsContext* c
   }
   // The serial layer stores no error for a bad index, so it must read as 0.
   uint32_t error = 0;
-  const int32_t code = OpenPort(LastFoundBaud(portIndex), &error);
+  const int32_t code = OpenPort(true, LastFoundBaud(portIndex), &error);
   if (code != 0) {
     ReportOpenFailure(code, error);
     CloseEvents();

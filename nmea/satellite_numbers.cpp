@@ -83,6 +83,8 @@ NumberHint HintOf(int32_t systemId, const char* talker) {
   constexpr int32_t count = sizeof SYSTEM_ID_CONSTELLATIONS / sizeof SYSTEM_ID_CONSTELLATIONS[0];
   if (systemId >= 0 && systemId < count && SYSTEM_ID_CONSTELLATIONS[systemId] != NO_HINT)
     return {SYSTEM_ID_CONSTELLATIONS[systemId], 1};
+  // GP and GN, most talkers, name no constellation of their own.
+  if (talker[0] == 'G' && (talker[1] == 'P' || talker[1] == 'N')) return {NO_HINT, 0};
   for (const TalkerHint& hint : TALKER_HINTS)
     if (talker[0] == hint.talker[0] && talker[1] == hint.talker[1]) return {hint.constellation, 0};
   return {NO_HINT, 0};

@@ -43,12 +43,16 @@ bool SplitSentence(const char* sentence, SentenceFields* fields) {
     // A block adds at most 16: start has room for them past the limit.
     for (; separators != 0; separators &= separators - 1)
       fields->start[++count] = static_cast<uint16_t>(block + CountTrailingZeros64(separators) + 1);
-    if (count > SENTENCE_MAX_FIELDS) return false;
+    if (count > SENTENCE_MAX_FIELDS) {
+      fields->count = SENTENCE_MAX_FIELDS;
+      return false;
+    }
     if (stars != 0) {
       fields->count = count;
       return true;
     }
   }
+  fields->count = count;
   return false;
 }
 

@@ -25,7 +25,8 @@ struct SentenceFields {
 
 // Cuts a verified sentence ('$' at index 0 of a GPS_SENTENCE_SIZE buffer, a
 // '*' inside it) at its separators up to the '*'.  False when it has more
-// than SENTENCE_MAX_FIELDS fields.
+// than SENTENCE_MAX_FIELDS fields (count holds the first of them then) or
+// no '*' (count holds the fields a ',' ends).
 bool SplitSentence(const char* sentence, SentenceFields* fields);
 
 // Field i, which the sentence has.

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Decodes every capture in tests/data/captures with the native nmea-decode and
-# with the Windows nmea-decode.exe under Wine, records and navigation state
-# (--state) alike, and compares the outputs byte for byte.  Exits 1 when any
+# with the Windows nmea-decode.exe under Wine, records, navigation state
+# (--state) and gpsd's objects (--gpsd) alike, and compares the outputs byte
+# for byte (--gpsd names the file as the device: both are given the same name).  Exits 1 when any
 # capture decodes differently.
 #   tools/compare-decode.sh <native-build-dir> <windows-build-dir>
 set -u
@@ -10,8 +11,8 @@ if [ $# -ne 2 ]; then
   echo "usage: $0 <native-build-dir> <windows-build-dir>" >&2
   exit 2
 fi
-native=$1/tools/nmea-decode
-windows=$2/tools/nmea-decode.exe
+native=$(cd "$1" && pwd)/tools/nmea-decode
+windows=$(cd "$2" && pwd)/tools/nmea-decode.exe
 repo=$(cd "$(dirname "$0")/.." && pwd)
 corpus=$repo/tests/data/captures
 for tool in "$native" "$windows"; do
@@ -29,11 +30,12 @@ differing=0
 lines=0
 for capture in "$corpus"/*.log; do
   captures=$((captures + 1))
-  for mode in records state; do
+  for mode in records state gpsd; do
     option=
-    [ "$mode" = state ] && option=--state
-    "$native" $option "$capture" > "$work/native.jsonl"
-    wine "$windows" $option "Z:$capture" > "$work/windows.jsonl"
+    [ "$mode" = records ] || option=--$mode
+    # The same name for both: --gpsd prints it as the device.
+    (cd "$corpus" && "$native" $option "$(basename "$capture")") > "$work/native.jsonl"
+    (cd "$corpus" && wine "$windows" $option "$(basename "$capture")") > "$work/windows.jsonl"
     if cmp -s "$work/native.jsonl" "$work/windows.jsonl"; then
       lines=$((lines + $(wc -l < "$work/native.jsonl")))
     else
@@ -43,5 +45,5 @@ for capture in "$corpus"/*.log; do
     fi
   done
 done
-echo "$captures captures, records and --state: $differing outputs differ, $lines identical lines"
+echo "$captures captures, records, --state and --gpsd: $differing outputs differ, $lines identical lines"
 [ "$differing" -eq 0 ]

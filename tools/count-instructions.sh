@@ -24,3 +24,20 @@ if [ -z "$bytes" ] || [ -z "$instructions" ]; then
 fi
 awk -v i="$instructions" -v b="$bytes" \
   'BEGIN { printf "%d instructions for %d bytes: %.2f instructions per byte\n", i, b, i / b }'
+
+# Per part, by the source file each instruction's code comes from (inlined
+# code counts where it is written): framer, records (dispatch, parsers,
+# field decoders), navigation state (its rules, the split and field readers,
+# publishing), and the benchmark's own loop.
+callgrind_annotate --inclusive=no --threshold=100 --auto=no "$out" 2>/dev/null | awk -v b="$bytes" '
+  /^ *[0-9,]+ +\(/ && /:/ {
+    n = $1; gsub(",", "", n)
+    file = $0; sub(/^ *[0-9,]+ +\( *[0-9.]+%\) +/, "", file); sub(/:.*/, "", file)
+    part = "other"
+    if (file ~ /framer|line_judge|binary_frame|checksum/) part = "framer"
+    else if (file ~ /dispatch|parse_|field_decode|field_walk/) part = "records"
+    else if (file ~ /navigation|sentence_fields|satellite_numbers|atomic/) part = "state"
+    else if (file ~ /nmea_bench/) part = "benchmark loop"
+    sum[part] += n
+  }
+  END { for (p in sum) printf "  %-15s %6.2f instructions per byte\n", p, sum[p] / b }' | sort

@@ -7,7 +7,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64 wine wine64
   xvfb socat imagemagick xdotool x11-utils procps
-  gpsd gpsd-clients
+  gpsd gpsd-clients gpsd-tools python3-gps tmux
 )
 
 missing=()

@@ -2,17 +2,20 @@
 // byte of the named files (standard input when none is named) goes through
 // one context's framer; each decoded sentence is printed as one JSON line,
 // or with --state each verified sentence followed by the navigation state's
-// objects it changed; with --stats the framer's counts follow on standard
-// error.
+// objects it changed (fix, sky, error estimate, heading), or with --gpsd the TPV and SKY objects the server sends
+// a client watching with json, once per epoch; with --stats the framer's
+// counts follow on standard error.
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "nmea/nmea.h"
 #include "nmea/receiver.h"
+#include "server/gpsd_json.h"
 #include "state_json.h"
 
 #ifdef _WIN32
@@ -197,20 +200,28 @@ bool FeedStream(GpsContext* context, std::FILE* in) {
   return std::ferror(in) == 0;
 }
 
-// The state's objects as last printed, and the count of verified sentences.
+// The state's objects as last printed, the fix and the sky they were made
+// of, and whether a sentence has verified since the state was last shown.
 struct StateShown {
   JsonText tpv;
   JsonText sky;
-  uint32_t verified;
+  JsonText gst;
+  JsonText att;
+  GpsFix fix;
+  GpsSky skyOf;
+  bool verified;
 };
 
 StateShown gShown;
 JsonText gObject;
 
-uint32_t VerifiedSentences(const GpsContext* context) {
-  GpsStats stats = {};
-  (void)GpsGetStats(context, &stats);  // fails only for a null argument
-  return stats.sentences + stats.ignored;
+void NoteVerified(GpsContext*, const char*, int32_t, int32_t verdict) {
+  if (verdict == GPS_SENTENCE_VERIFIED) gShown.verified = true;
+}
+
+void Keep(const JsonText& object, JsonText* shown) {
+  std::memcpy(shown->text, object.text, object.length);
+  shown->length = object.length;
 }
 
 // The object when it differs from the one last printed.
@@ -218,7 +229,26 @@ void PrintIfChanged(const JsonText& object, JsonText* shown) {
   if (object.length == shown->length && std::memcmp(object.text, shown->text, object.length) == 0) return;
   std::fwrite(object.text, 1, object.length, stdout);
   std::fputc('\n', stdout);
-  *shown = object;
+  Keep(object, shown);
+}
+
+// The object printed when it differs from the one last printed, or only
+// kept as shown.
+void ShowObject(bool print, JsonText* shown) {
+  if (print) PrintIfChanged(gObject, shown);
+  else Keep(gObject, shown);
+}
+
+// The same values make the same text: the objects are made again only when
+// what they show has changed.
+bool SameSky(const GpsFix& fix, const GpsSky& sky) {
+  const GpsFix& was = gShown.fix;
+  const GpsSky& wasSky = gShown.skyOf;
+  return std::memcmp(&fix.pdop, &was.pdop, sizeof fix.pdop) == 0 &&
+         std::memcmp(&fix.hdop, &was.hdop, sizeof fix.hdop) == 0 &&
+         std::memcmp(&fix.vdop, &was.vdop, sizeof fix.vdop) == 0 && sky.signalCount == wasSky.signalCount &&
+         sky.usedCount == wasSky.usedCount &&
+         std::memcmp(sky.signals, wasSky.signals, sizeof sky.signals[0] * static_cast<size_t>(sky.signalCount)) == 0;
 }
 
 void ShowState(const GpsContext* context, bool print) {
@@ -226,12 +256,26 @@ void ShowState(const GpsContext* context, bool print) {
   static GpsSky sky;
   (void)GpsGetFix(context, &fix);  // fail only for a null argument
   (void)GpsGetSky(context, &sky);
-  FormatTpv(fix, &gObject);
-  if (print) PrintIfChanged(gObject, &gShown.tpv);
-  else gShown.tpv = gObject;
-  FormatSky(fix, sky, &gObject);
-  if (print) PrintIfChanged(gObject, &gShown.sky);
-  else gShown.sky = gObject;
+  const bool sameSky = print && SameSky(fix, sky);
+  const bool fixChanged = !print || std::memcmp(&fix, &gShown.fix, sizeof fix) != 0;
+  if (fixChanged) {
+    FormatTpv(fix, &gObject);
+    ShowObject(print, &gShown.tpv);
+  }
+  if (!sameSky) {
+    FormatSky(fix, sky, &gObject);
+    ShowObject(print, &gShown.sky);
+    gShown.skyOf.signalCount = sky.signalCount;
+    gShown.skyOf.usedCount = sky.usedCount;
+    std::memcpy(gShown.skyOf.signals, sky.signals, sizeof sky.signals[0] * static_cast<size_t>(sky.signalCount));
+  }
+  if (fixChanged) {
+    FormatGst(fix, &gObject);
+    ShowObject(print, &gShown.gst);
+    FormatAtt(fix, &gObject);
+    ShowObject(print, &gShown.att);
+  }
+  gShown.fix = fix;
 }
 
 // The sentence the framer has just verified, '$' to the second checksum
@@ -250,14 +294,41 @@ bool FeedStreamShowingState(GpsContext* context, std::FILE* in) {
   while ((count = std::fread(gReadBuffer, 1, sizeof gReadBuffer, in)) > 0) {
     for (size_t i = 0; i < count; ++i) {
       GpsFeedByte(context, gReadBuffer[i]);
-      const uint32_t verified = VerifiedSentences(context);
-      if (verified == gShown.verified) continue;
-      gShown.verified = verified;
+      if (!gShown.verified) continue;
+      gShown.verified = false;
       PrintVerifiedSentence(context);
       ShowState(context, true);
     }
   }
   return std::ferror(in) == 0;
+}
+
+// gpsd's objects as the server writes them, for the file being fed.
+struct GpsdShown {
+  std::string lines;
+  const char* device;
+};
+
+GpsdShown gGpsd;
+
+// Written out in blocks, as a socket would take them.
+void FlushGpsd() {
+  std::fwrite(gGpsd.lines.data(), 1, gGpsd.lines.size(), stdout);
+  gGpsd.lines.clear();
+}
+
+void PrintEpoch(GpsContext*, const GpsFix* fix, const GpsSky* sky) {
+  GpsdAppendTpv(&gGpsd.lines, gGpsd.device, *fix);
+  GpsdAppendSky(&gGpsd.lines, gGpsd.device, *fix, *sky);
+  if (gGpsd.lines.size() >= sizeof gReadBuffer) FlushGpsd();
+}
+
+// Feeds the stream in blocks; the epoch callback prints each epoch's TPV and
+// SKY.  False when reading failed.
+bool FeedStreamShowingEpochs(GpsContext* context, std::FILE* in) {
+  const bool read = FeedStream(context, in);
+  FlushGpsd();
+  return read;
 }
 
 // The counts as one JSON object on one line of standard error.
@@ -274,12 +345,17 @@ void PrintStats(const GpsContext* context) {
 }
 
 const char USAGE[] =
-    "usage: nmea-decode [--state] [--stats] [FILE]...\n"
+    "usage: nmea-decode [--state | --gpsd] [--stats] [FILE]...\n"
     "Feeds the NMEA 0183 bytes of each FILE in order (standard input when none\n"
     "is given) through the OrvoGPS framer and prints each decoded sentence as\n"
-    "one JSON object per line. Exit status 2 when a file could not be read.\n"
+    "one JSON object per line. Exit status 2 when a file could not be read\n"
+    "(or when both --state and --gpsd are given).\n"
     "  --state  instead print each verified sentence, then the navigation\n"
-    "           state's TPV (fix) and SKY objects that it changed, one a line\n"
+    "           state's TPV (fix), SKY, GST (error estimate) and ATT (heading)\n"
+    "           objects that it changed, one a line\n"
+    "  --gpsd   instead print, once per epoch, the TPV and SKY objects that\n"
+    "           orvogps-server sends a client watching with json (gpsd's\n"
+    "           protocol, CR LF line ends), the file's name as the device\n"
     "  --stats  then print the framer's counts (bytes, sentences, ignored,\n"
     "           checksumErrors, tooShort, tooLong, cutShort) as one JSON\n"
     "           object on standard error\n";
@@ -296,12 +372,14 @@ bool UseBinaryStreams() { return true; }
 }  // namespace
 
 bool IsOption(const char* argument) {
-  return std::strcmp(argument, "--stats") == 0 || std::strcmp(argument, "--state") == 0;
+  return std::strcmp(argument, "--stats") == 0 || std::strcmp(argument, "--state") == 0 ||
+         std::strcmp(argument, "--gpsd") == 0;
 }
 
 int main(int argc, char** argv) {
   bool stats = false;
   bool state = false;
+  bool gpsd = false;
   int files = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
@@ -310,15 +388,26 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[i], "--stats") == 0) stats = true;
     else if (std::strcmp(argv[i], "--state") == 0) state = true;
+    else if (std::strcmp(argv[i], "--gpsd") == 0) gpsd = true;
     else ++files;
+  }
+  if (state && gpsd) {
+    std::fputs(USAGE, stderr);
+    return 2;
   }
   if (!UseBinaryStreams()) {
     std::fprintf(stderr, "nmea-decode: cannot switch the standard streams to binary: %s\n", std::strerror(errno));
     return 2;
   }
-  GpsContext* context = GpsContextInit(state ? nullptr : PrintRecord);
+  GpsContext* context = GpsContextInit(state || gpsd ? nullptr : PrintRecord);
   ShowState(context, false);
+  if (state) (void)GpsSetSentenceCallback(context, NoteVerified);  // fails only for a null context
   bool (*feed)(GpsContext*, std::FILE*) = state ? FeedStreamShowingState : FeedStream;
+  if (gpsd) {
+    (void)GpsSetEpochCallback(context, PrintEpoch);  // fails only for a null context
+    feed = FeedStreamShowingEpochs;
+  }
+  gGpsd.device = "stdin";
   int status = 0;
   if (files == 0 && !feed(context, stdin)) {
     std::fprintf(stderr, "nmea-decode: standard input: %s\n", std::strerror(errno));
@@ -333,6 +422,7 @@ int main(int argc, char** argv) {
       status = 2;
       continue;
     }
+    gGpsd.device = argv[i];
     const bool read = feed(context, in);
     const int readErrno = errno;
     // Nothing was written to the file, so a failing close loses nothing.

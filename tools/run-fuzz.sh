@@ -1,8 +1,10 @@
 #!/bin/sh
-# Fuzzes the framer for the given number of seconds, starting from seeds cut
-# from the receiver captures in tests/data/captures.  Builds the fuzz preset
-# when needed.  Exits non-zero when libFuzzer finds a fault (the input is
-# left in <build-dir>/fuzz-artifacts).
+# Runs every fuzz target for the given number of seconds each: the framer,
+# from seeds cut from the receiver captures in tests/data/captures, and the
+# server's request parser, from the client requests in
+# tests/fuzz/request-seeds.  Builds the fuzz preset when needed.  Exits
+# non-zero when libFuzzer finds a fault (the input is left in
+# <build-dir>/fuzz-artifacts).
 #   tools/run-fuzz.sh <seconds> [build-dir]      (default build-dir: build/fuzz)
 set -eu
 
@@ -18,7 +20,7 @@ corpus=$repo/tests/data/captures
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset fuzz -S "$repo" -B "$build"
 fi
-cmake --build "$build" --target nmea-fuzz -j "$(nproc)"
+cmake --build "$build" --target nmea-fuzz request-fuzz -j "$(nproc)"
 
 # Seeds of eight lines each: whole captures would make libFuzzer's inputs
 # needlessly long.
@@ -30,7 +32,10 @@ if [ ! -d "$seeds" ]; then
   done
   mv "$seeds.tmp" "$seeds"
 fi
-mkdir -p "$build/fuzz-work" "$build/fuzz-artifacts"
+mkdir -p "$build/fuzz-work" "$build/request-fuzz-work" "$build/fuzz-artifacts"
 
-exec "$build/tests/fuzz/nmea-fuzz" -max_total_time="$seconds" -max_len=2048 -print_final_stats=1 \
+"$build/tests/fuzz/nmea-fuzz" -max_total_time="$seconds" -max_len=2048 -print_final_stats=1 \
   -artifact_prefix="$build/fuzz-artifacts/" "$build/fuzz-work" "$seeds"
+# Inputs past the request limit reach the disconnect.
+"$build/tests/fuzz/request-fuzz" -max_total_time="$seconds" -max_len=20000 -print_final_stats=1 \
+  -artifact_prefix="$build/fuzz-artifacts/" "$build/request-fuzz-work" "$repo/tests/fuzz/request-seeds"

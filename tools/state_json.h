@@ -17,6 +17,13 @@ struct JsonText {
 // known value of the fix, unknown ones left out.
 void FormatTpv(const GpsFix& fix, JsonText* out);
 
+// {"class":"GST", "rms":0.387, "major":317.719, ...}: the receiver's error
+// estimate, unknown values left out.
+void FormatGst(const GpsFix& fix, JsonText* out);
+
+// {"class":"ATT", "heading":274.07}: the true heading, when known.
+void FormatAtt(const GpsFix& fix, JsonText* out);
+
 // {"class":"SKY", "hdop":1.3, ..., "satellites":[{"gnssid":6, ...}, ...]}
 void FormatSky(const GpsFix& fix, const GpsSky& sky, JsonText* out);
 

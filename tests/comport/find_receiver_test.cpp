@@ -181,6 +181,66 @@ TEST(find_receiver_test, the_progress_callback_stops_the_search_and_bad_options_
   EXPECT_EQ(GPS_FIND_BAD_OPTIONS, OrvoGPSFindReceiver(&options, nullptr));
 }
 
+struct Timed {
+  int calls;
+  ULONGLONG start;
+  ULONGLONG first;
+  ULONGLONG longestGap;
+  ULONGLONG last;
+};
+
+int32_t TimeProgress(void* user, const GpsFindStatus*) {
+  Timed* t = static_cast<Timed*>(user);
+  const ULONGLONG now = GetTickCount64() - t->start;
+  if (t->calls++ == 0) t->first = now;
+  else if (now - t->last > t->longestGap) t->longestGap = now - t->last;
+  t->last = now;
+  return 0;
+}
+
+// A Bluetooth port's CreateFileA blocks for seconds while the stack pages
+// the device: the search opens every port on a thread of its own, so its
+// clock, its progress and its time limit hold, the receiver on another port
+// is found as fast as ever, and the late open closes its own port.
+TEST(find_receiver_test, a_port_whose_open_blocks_holds_up_neither_progress_nor_the_time_limit) {
+  const DWORD handles = HandlesAfterAFirstSearch();
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, 2, 9600));
+  InstallFakeOs();
+  constexpr DWORD kBlockMs = 8000;
+  DelayOpenOf("\\\\.\\COM1", kBlockMs);
+  Timed timed = {0, GetTickCount64(), 0, 0, 0};
+  GpsFindOptions options = {5000, GPS_BAUD_AUTO, kNearEnds, TimeProgress, &timed};
+  GpsFindResult result = {};
+  EXPECT_EQ(GPS_FIND_FOUND, OrvoGPSFindReceiver(&options, &result));
+  const ULONGLONG found = GetTickCount64() - timed.start;
+  EXPECT_EQ(NearIndex(2), result.portIndex);
+  printf("found in %llu ms beside a blocked open; first progress at %llu ms, longest gap %llu ms\n",
+         found, timed.first, timed.longestGap);
+  EXPECT_LT(timed.first, 400u);
+  EXPECT_LT(timed.longestGap, 400u);
+  FarReceiverStop(&sim);
+
+  // A port whose open blocks, alone: nothing to find, the time limit holds.
+  // (COM1's open from the first search is still under way: busy, skipped.)
+  DelayOpenOf("\\\\.\\COM3", kBlockMs);
+  Timed alone = {0, GetTickCount64(), 0, 0, 0};
+  GpsFindOptions onlyBlocked = {1000, GPS_BAUD_AUTO, 1u << NearIndex(3), TimeProgress, &alone};
+  EXPECT_EQ(GPS_FIND_NOT_FOUND, OrvoGPSFindReceiver(&onlyBlocked, &result));
+  const ULONGLONG returned = GetTickCount64() - alone.start;
+  printf("a search of a blocked port alone returned after %llu ms (limit 1000), %d progress calls\n",
+         returned, alone.calls);
+  EXPECT_GE(returned, 1000u);
+  EXPECT_LT(returned, 1600u) << "the time limit, and 200 ms on an idle machine";
+  EXPECT_GE(alone.calls, 8);
+  static DWORD expected;
+  expected = handles;
+  EXPECT_TRUE(WaitUntil([] { return AllNearEndsClosed() && CountOpenHandles() == expected; },
+                        kBlockMs + 5000))
+      << "the late open closed its port";
+  RestoreRealOs();
+}
+
 }  // namespace
 
 const Scenario kScenarios[] = {{"none", [] { return 0; }}};

@@ -6,6 +6,7 @@
 
 #include "comport/com_os.h"
 #include "comport/comport.h"
+#include "far_end.h"
 
 namespace {
 
@@ -41,6 +42,11 @@ DWORD gFailOpenError;
 DWORD gFailCloseError;
 std::atomic<DWORD> gLatchedErrors{0};
 std::atomic<bool> gCancelOnlyOnPurge{false};
+std::atomic<bool (*)(DWORD)> gRefusedSpeed{nullptr};
+std::atomic<DWORD> gOpenDelayMs{0};
+std::atomic<bool> gOpenEntered{false};
+char gDelayOpenPath[32];
+std::atomic<DWORD> gDelayOpenOfMs{0};
 
 // The driver's fAbortOnError, as the device reports it before the open and
 // as SetCommState then applies it, and whether an abort is in force: every
@@ -121,6 +127,11 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES 
                               DWORD f, HANDLE g) {
   LoggedCall* entry = Log(OsCall::CreateFile, nullptr, {b, c, Num(d), e, f, Num(g)});
   if (a) strncpy(entry->path, a, sizeof entry->path - 1);
+  gOpenEntered = true;
+  // The slow driver, played: not a synchronisation.
+  if (const DWORD delay = gOpenDelayMs.load()) Sleep(delay);
+  if (const DWORD delay = gDelayOpenOfMs.load(); delay && a && strcmp(a, gDelayOpenPath) == 0)
+    Sleep(delay);
   if (Enter(OsCall::CreateFile)) return INVALID_HANDLE_VALUE;
   if (a && gFailOpenPath[0] && strcmp(a, gFailOpenPath) == 0) {
     SetLastError(gFailOpenError);
@@ -154,6 +165,11 @@ BOOL WINAPI FakeSetCommState(HANDLE h, LPDCB d) {
   LoggedCall* entry = Log(OsCall::SetCommState, h, {Num(d)});
   if (d) entry->dcb = *d;
   if (Enter(OsCall::SetCommState)) return FALSE;
+  bool (*refused)(DWORD) = gRefusedSpeed.load();
+  if (d && refused && refused(d->BaudRate)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
   if (!gEditState && !kRealComOs.SetCommState(h, d)) return FALSE;
   gAbortOnError = d->fAbortOnError != 0 || gAlwaysAbort;
   return TRUE;
@@ -210,8 +226,9 @@ bool Refused() {
 }
 
 // The reader's read has completed with count bytes.  A damaged byte among
-// them is a line error; with fAbortOnError on, the driver then cancels the
-// read, whose bytes never reach the caller, and the pending write, and
+// them is a line error; with fAbortOnError on, the driver then aborts the
+// read, which fails and still reports its count (serial.sys completes an
+// aborted read with the bytes already copied), and the pending write, and
 // refuses further requests.  True when the read is to fail.
 bool AbortedByLineError(HANDLE h, DWORD count) {
   const unsigned char* bytes = gReaderBuffer.load();
@@ -248,8 +265,8 @@ BOOL WINAPI FakeGetOverlappedResult(HANDLE h, LPOVERLAPPED o, LPDWORD n, BOOL wa
   Log(OsCall::GetOverlappedResult, h, {Num(o), Num(n), static_cast<uintptr_t>(wait)});
   if (Enter(OsCall::GetOverlappedResult)) return FALSE;
   BOOL completed = kRealComOs.GetOverlappedResult(h, o, n, wait);
-  // The read has ended; during an abort the driver reports it aborted, its
-  // bytes lost.
+  // The read has ended; during an abort the driver reports it aborted, with
+  // the count of the bytes it had copied all the same.
   if (completed && tRole == Role::Reader && (Refused() || (n && AbortedByLineError(h, *n)))) return FALSE;
   return completed;
 }
@@ -300,6 +317,10 @@ void ResetState() {
   gFailOpenPath[0] = '\0';
   gLatchedErrors = 0;
   gCancelOnlyOnPurge = false;
+  gRefusedSpeed = nullptr;
+  gOpenDelayMs = 0;
+  gOpenEntered = false;
+  gDelayOpenOfMs = 0;
   gDeviceAbortOnError = false;
   gAlwaysAbort = false;
   gAbortOnError = false;
@@ -417,4 +438,20 @@ void FailCloseOf(HANDLE handle, DWORD error) {
 void FailOpenOf(const char* path, DWORD error) {
   gFailOpenError = error;
   strncpy(gFailOpenPath, path, sizeof gFailOpenPath - 1);
+}
+
+void RefuseSpeeds(bool (*refused)(DWORD baud)) { gRefusedSpeed = refused; }
+
+void DelayOpens(DWORD ms) {
+  gOpenEntered = false;
+  gOpenDelayMs = ms;
+}
+
+bool WaitOpenEntered(DWORD deadlineMs) {
+  return WaitUntil([] { return gOpenEntered.load(); }, deadlineMs);
+}
+
+void DelayOpenOf(const char* path, DWORD ms) {
+  strncpy(gDelayOpenPath, path, sizeof gDelayOpenPath - 1);
+  gDelayOpenOfMs = ms;
 }

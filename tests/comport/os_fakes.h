@@ -69,15 +69,27 @@ int CountLoggedCalls(int from, OsCall call, HANDLE handle);
 void EditReportedState(void (*edit)(DCB*));
 // GetCommTimeouts reports these instead of the device's own.
 void ReportTimeouts(const COMMTIMEOUTS& timeouts);
+// SetCommState refuses (ERROR_INVALID_PARAMETER) a state whose speed
+// refused(baud) is true, as serial.sys does for a rate its UART cannot make
+// and some virtual ports for any change; null refuses nothing.
+void RefuseSpeeds(bool (*refused)(DWORD baud));
+// Every CreateFileA takes ms longer before it reaches the device, as a
+// Bluetooth port's open does while the stack pages the device (0: none).
+void DelayOpens(DWORD ms);
+// CreateFileA of this device path alone takes ms longer (0: none).
+void DelayOpenOf(const char* path, DWORD ms);
+// Waits until a CreateFileA has begun since DelayOpens; false after the deadline.
+bool WaitOpenEntered(DWORD deadlineMs);
 // CloseHandle of this handle fails with error, leaving it open.
 void FailCloseOf(HANDLE handle, DWORD error);
 // CreateFileA of this device path ("\\\\.\\COM3") fails with error, as for a
 // port that another program holds.
 void FailOpenOf(const char* path, DWORD error);
 
-// The fake plays a serial driver's line errors.  With fAbortOnError on, a
-// line error cancels the pending read (the bytes it gathered are not
-// returned) and the pending write, and every ReadFile, WriteFile and read
+// The fake plays a serial driver's line errors as serial.sys does.  With
+// fAbortOnError on, a line error aborts the pending read (it fails with
+// ERROR_OPERATION_ABORTED and still reports the bytes it had copied) and the
+// pending write, and every ReadFile, WriteFile and read
 // completion fails with ERROR_OPERATION_ABORTED until ClearCommError, which
 // reports the errors (CE_FRAME and the like) once.  With it off, the damaged
 // character arrives as data and ClearCommError reports the errors once.

@@ -11,7 +11,9 @@
 #include "far_end.h"
 #include "far_receiver.h"
 #include "nmea/receiver.h"
+#include "nmea/receiver_internal.h"
 #include "nmea/sentence_spotter.h"
+#include "os_fakes.h"
 #include "rx_recorder.h"
 
 namespace {
@@ -239,6 +241,36 @@ int OpenWith(uint32_t baud, int32_t reconnect) {
   GpsContext* context = nullptr;
   const GpsOpenOptions options = {baud, reconnect};
   return OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context);
+}
+
+// The driver refuses 9600 (a UART that cannot make it).  The search leaves
+// the silent 4800 for 9600 just as the receiver starts talking at 4800: the
+// port never left 4800, so a 9600 taken then would be a speed the port is
+// not at, remembered for every open after.  Passed over at once instead, it
+// is never shown, taken or remembered, and 4800 is found on the next round.
+TEST(receiver_speed_test, a_speed_the_driver_refuses_is_passed_over_and_never_taken) {
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 4800));
+  ASSERT_TRUE(FarReceiverQuiet(&sim, 5000));
+  ASSERT_TRUE(NearPurge(kPair));
+  InstallFakeOs();
+  RefuseSpeeds([](DWORD baud) { return baud == 9600; });
+  RememberFoundBaud(NearIndex(kPair), 4800);  // the search goes 4800, 9600, 38400 ...
+  DeliveredReset();
+  GpsContext* context = nullptr;
+  const GpsOpenOptions find = {GPS_BAUD_AUTO, 0};
+  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &find, RecordNumber, &context));
+  static const GpsContext* watched;
+  watched = context;
+  ASSERT_TRUE(WaitUntil([] { return Link(watched).baudRate != 4800; }, 10000));
+  EXPECT_NE(9600u, Link(context).baudRate);
+  sim.quiet = false;
+  EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, kAnyLink, kAnyLink, 60000));
+  EXPECT_EQ(4800u, Link(context).baudRate);
+  EXPECT_EQ(4800u, LastFoundBaud(NearIndex(kPair)));
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  RestoreRealOs();
+  FarReceiverStop(&sim);
 }
 
 }  // namespace

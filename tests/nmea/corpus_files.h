@@ -18,10 +18,23 @@ std::vector<CorpusFile> ReadCorpus();
 // each followed by the JSON objects it made of it), in name order.
 std::vector<CorpusFile> ReadGpsdDecodings();
 
+// What gpsd 3.22 sent a client watching with json while it replayed each
+// capture (gpsd/<capture>.jsonl: its TPV and SKY objects), in name order.
+std::vector<CorpusFile> ReadGpsdWatches();
+
 // The lines of a text, without their line ends (LF or CR LF).
 std::vector<std::string> Lines(const std::string& text);
 
 // The number after "name": in one of gpsd's JSON objects, if there is one.
 bool JsonNumber(const std::string& json, const char* name, double* value);
+
+// The string after "name": in such an object, if there is one.
+bool JsonString(const std::string& json, const char* name, std::string* value);
+
+// The object is of class name: "class":"name".
+bool IsClass(const std::string& json, const char* name);
+
+// The objects of a SKY's "satellites" array, each as its own text.
+std::vector<std::string> SatelliteObjects(const std::string& sky);
 
 #endif

@@ -248,13 +248,4 @@ TEST(decoders_test, fixed_widths_stop_at_the_end_of_the_buffer) {
   delete[] buffer;
 }
 
-TEST(decoders_test, next_field_code_advances_then_reads) {
-  const FieldCode table[] = {FIELD_ADDRESS, FIELD_UTC_TIME, FIELD_LATITUDE, FIELD_END};
-  int32_t index = 0;
-  EXPECT_EQ(NextFieldCode(table, &index), FIELD_UTC_TIME);
-  EXPECT_EQ(index, 1);
-  EXPECT_EQ(NextFieldCode(table, &index), FIELD_LATITUDE);
-  EXPECT_EQ(index, 2);
-}
-
 }  // namespace

@@ -42,7 +42,7 @@ Judged Judge(const std::vector<Block>& blocks, uint32_t judgeMs, uint32_t startM
   for (const Block& b : blocks) {
     bool burstBegan = false;
     word = LinePack(7, startMs + b.atMs,
-                    LineTallyBlock(&tally, startMs + b.atMs, b.bytes, b.verified, &burstBegan));
+                    LineTallyBlock(&tally, startMs + b.atMs, b.bytes, b.verified, 0, &burstBegan));
   }
   Judged j = {LINE_WAIT, 0, LineFlags(word)};
   j.verdict = LineJudgeSearch(word, 7, startMs, startMs + judgeMs, &j.waitMs);
@@ -100,6 +100,24 @@ TEST(line_judge_test, the_clock_may_wrap_in_between) {
   EXPECT_EQ(LINE_TAKE, Judge(Burst(300, 2, 70, 1), 320, nearWrap).verdict);
 }
 
+// The feeding thread published a block after the judging thread read its
+// clock: the block is 1 ms "ahead", and the line was not quiet for 49 days.
+TEST(line_judge_test, a_block_published_after_the_clock_was_read_is_no_silence) {
+  const uint64_t word = LinePack(7, 5001, LINE_HEARD | LINE_WHOLE_BURST | LINE_BURST_VERIFIED);
+  uint32_t waitMs = 0;
+  EXPECT_EQ(LINE_WAIT, LineJudgeSearch(word, 7, 1000, 5000, &waitMs));
+}
+
+// Bytes held in a binary frame candidate are not garbage until it is judged.
+TEST(line_judge_test, bytes_held_in_a_frame_candidate_are_not_garbage) {
+  LineTally tally;
+  LineTallyStart(&tally, 0);
+  bool began = false;
+  EXPECT_EQ(0u, LineTallyBlock(&tally, 10, 1500, 0, 1500, &began) & LINE_GARBAGE);
+  EXPECT_EQ(0u, LineTallyBlock(&tally, 20, 500, 0, 2000, &began) & LINE_GARBAGE);
+  EXPECT_NE(0u, LineTallyBlock(&tally, 30, 100, 0, 0, &began) & LINE_GARBAGE) << "the candidate failed";
+}
+
 TEST(line_judge_test, a_word_of_an_earlier_speed_says_nothing) {
   const uint64_t taken = LinePack(6, 1000, LINE_HEARD | LINE_SENTENCES);
   uint32_t waitMs = 0;
@@ -137,11 +155,11 @@ TEST(line_judge_test, a_block_after_a_gap_begins_a_burst) {
   LineTally tally;
   LineTallyStart(&tally, 0);
   bool began = false;
-  LineTallyBlock(&tally, 50, 10, 0, &began);
+  LineTallyBlock(&tally, 50, 10, 0, 0, &began);
   EXPECT_FALSE(began) << "50 ms after the start: the line may have been busy before it";
-  LineTallyBlock(&tally, 60, 10, 0, &began);
+  LineTallyBlock(&tally, 60, 10, 0, 0, &began);
   EXPECT_FALSE(began);
-  LineTallyBlock(&tally, 160, 10, 0, &began);
+  LineTallyBlock(&tally, 160, 10, 0, 0, &began);
   EXPECT_TRUE(began);
 }
 

@@ -41,10 +41,17 @@ TEST(navigation_fix_test, position_altitudes_and_quality) {
       {"Trimble RTK: eight decimals of minutes",
        {"$GNGGA,132819.60,4134.49795459,N,09345.03431408,W,2,10,0.9,278.161,M,-31.442,M,6.6,0133*6A"},
        {{"latitude", 41.574965909833}, {"longitude", -93.750571901333}, {"milliseconds", 600}}},
-      {"MTK-3301 without a fix repeats a position in a GGA of quality 0: not read",
+      {"MTK-3301 without a fix repeats a position and altitudes in a GGA of quality 0: not read",
        {"$GPGGA,235946.005,8960.000000,N,00000.000000,E,0,0,,137.000,M,13.000,M,,*49"},
        {{"latitude", UNKNOWN}, {"longitude", UNKNOWN}, {"quality", 0}, {"mode", 1}, {"hdop", UNKNOWN},
-        {"milliseconds", 5}}},
+        {"milliseconds", 5}, {"altitudeMsl", UNKNOWN}, {"geoidSeparation", UNKNOWN}, {"altitudeHae", UNKNOWN}}},
+      {"Blumax GPS-009 without a fix keeps sending its last altitude and separation: not read",
+       {"$GPGGA,142818.899,5201.0687,N,00832.0645,E,0,04,,35.8,M,47.2,M,,0000*47"},
+       {{"altitudeMsl", UNKNOWN}, {"geoidSeparation", UNKNOWN}, {"altitudeHae", UNKNOWN}, {"mode", 1},
+        {"satellitesUsed", 4}}},
+      {"a fix's altitudes stay when a GGA of quality 0 follows in the same second",
+       {F9P_GGA, "GNGGA,014500.00,4404.1306024,N,12118.8446777,W,0,12,0.49,1.0,M,2.0,M,,0278"},
+       {{"altitudeMsl", 1129.913}, {"geoidSeparation", -21.35}, {"mode", 1}, {"quality", 0}}},
       {"SiRF-TriG's GNS: a mode letter other than N is a fix; no quality in a GNS",
        {"$GNGNS,074155.799,3114.8770,N,12135.2463,E,ANNA,05,1.3,156.9,8.3,,0000*52"},
        {{"latitude", 31.24795}, {"longitude", 121.587438333333}, {"altitudeMsl", 156.9},
@@ -53,7 +60,7 @@ TEST(navigation_fix_test, position_altitudes_and_quality) {
       {"SiRF-TriG's GNS before a fix: every mode letter N",
        {"$GNGNS,074150.799,,,,,NNNN,00,,,0.0,,0000*63"},
        {{"latitude", UNKNOWN}, {"mode", 1}, {"satellitesUsed", 0}, {"altitudeMsl", UNKNOWN},
-        {"geoidSeparation", 0.0}, {"altitudeHae", UNKNOWN}}},
+        {"geoidSeparation", UNKNOWN}, {"altitudeHae", UNKNOWN}}},
       {"DGPS with three satellites: 2D", {"$GPGGA,200004,5504.4343,N,01025.5386,E,2,03,2.5,-9.1,M,43.9,M,,*62"},
        {{"mode", 2}, {"altitudeMsl", -9.1}, {"altitudeHae", 34.8}}},
       {"no altitude sent: 2D, no height above the ellipsoid",
@@ -153,6 +160,48 @@ TEST(navigation_fix_test, epochs_times_and_dates) {
        {{"minutes", 36}, {"seconds", 0}, {"milliseconds", 0}}},
       {"an hour of 24 is no time", {"GPGGA,240000,,,,,0,00,,,M,,M,,"}, {{"hours", UNKNOWN}}},
       {"a time with letters is no time", {"GPGGA,12a519,,,,,0,00,,,M,,M,,"}, {{"hours", UNKNOWN}}},
+  });
+}
+
+TEST(navigation_fix_test, error_estimate_and_heading) {
+  const std::string polarx2Gst = "$GPGST,112257.00,0.387,317.719,3.872,1.791,317.563,10.659,180.746*61";
+  const std::string polarx2Gga = "$GPGGA,112257.00,3844.24011,N,00908.43828,W,1,03,10.5,,,,,,*72";
+  const std::vector<Expected> polarx2 = {{"rangeRms", 0.387},       {"errorMajor", 317.719},
+                                         {"errorMinor", 3.872},     {"errorOrientation", 1.791},
+                                         {"latitudeError", 317.563}, {"longitudeError", 10.659},
+                                         {"altitudeError", 180.746}};
+  const std::string skytraqGga =
+      "GPGGA,213122.000,2447.0806,N,12100.5197,E,2,10,0.8,125.9,M,15.3,M,0.0,0000";
+  RunCases({
+      {"u-blox M9N: every value of a GST", {"GNGGA,223746.00,,,,,0,00,99.99,,,,,,", "GNGST,223746.00,837,2.5,2.4,127,0.98,1.0,3.0"},
+       {{"rangeRms", 837}, {"errorMajor", 2.5}, {"errorMinor", 2.4}, {"errorOrientation", 127},
+        {"latitudeError", 0.98}, {"longitudeError", 1.0}, {"altitudeError", 3.0}}},
+      {"GR-8013W: a GST with the ellipse left empty",
+       {"GNGGA,181141.00,,,,,0,00,99.99,,,,,,", "$GNGST,181141.00,46,,,,4.7,1.9,5.3*4A"},
+       {{"rangeRms", 46}, {"errorMajor", UNKNOWN}, {"errorMinor", UNKNOWN}, {"errorOrientation", UNKNOWN},
+        {"latitudeError", 4.7}, {"longitudeError", 1.9}, {"altitudeError", 5.3}}},
+      {"SkyTraq: a negative orientation as sent", {skytraqGga, "$GPGST,213122.000,15.7,22.8,11.6,-1.1,0.4,0.6,1.3*76"},
+       {{"errorOrientation", -1.1}, {"rangeRms", 15.7}}},
+      {"a negative deviation is no value", {skytraqGga, "GPGST,213122.000,-15.7,22.8,11.6,1.1,0.4,0.6,1.3"},
+       {{"rangeRms", UNKNOWN}, {"errorMajor", 22.8}}},
+      {"PolaRx2 sends its GST first in the cycle: not before its epoch begins", {polarx2Gst},
+       {{"rangeRms", UNKNOWN}, {"latitudeError", UNKNOWN}}},
+      {"PolaRx2: the GST's epoch begins with the GGA", {polarx2Gst, polarx2Gga}, polarx2},
+      {"the GST belongs to its epoch: the next one starts unknown",
+       {polarx2Gga, polarx2Gst, "$GPGGA,112258.00,3844.23988,N,00908.43825,W,1,03,10.5,,,,,,*7E"},
+       {{"rangeRms", UNKNOWN}, {"altitudeError", UNKNOWN}}},
+      {"Hemisphere: HDT true heading", {"$GPHDT,274.07,T*03"}, {{"heading", 274.07}, {"track", UNKNOWN}}},
+      {"Hemisphere without a heading: the next epoch's HDT is empty",
+       {"$GPHDT,274.07,T*03", "$GPGGA,194058.50,4221.8236149,N,07101.9438435,W,1,04,1.4,6.668,M,-33.057,M,,*5F",
+        "GPHDT,,T,"},
+       {{"heading", UNKNOWN}, {"milliseconds", 500}}},
+      {"an HDT with an empty heading says there is none", {"$GPHDT,274.07,T*03", "GPHDT,,T,"},
+       {{"heading", UNKNOWN}}},
+      {"SkyTraq PX1172RH: THS with mode A", {"$GNTHS,244.28,A*11"}, {{"heading", 244.28}}},
+      {"THS with mode V: not valid, no heading", {"$GNTHS,244.28,A*11", "GNTHS,244.31,V"}, {{"heading", UNKNOWN}}},
+      {"the heading belongs to its epoch",
+       {skytraqGga, "$GNTHS,244.28,A*11", "GPGGA,213123.000,2447.0806,N,12100.5197,E,2,10,0.8,125.9,M,15.3,M,0.0,0000"},
+       {{"heading", UNKNOWN}, {"seconds", 23}}},
   });
 }
 

@@ -13,43 +13,9 @@
 
 #include "corpus_files.h"
 #include "nmea/nmea.h"
+#include "state_hash.h"
 
 namespace {
-
-// FNV-1a over values, field by field (no padding bytes).
-struct Hash {
-  uint64_t value = 14695981039346656037u;
-  template <typename T>
-  void Add(const T& field) {
-    unsigned char bytes[sizeof field];
-    std::memcpy(bytes, &field, sizeof field);
-    for (unsigned char byte : bytes) value = (value ^ byte) * 1099511628211u;
-  }
-};
-
-uint64_t HashFix(const GpsFix& f) {
-  Hash h;
-  for (int32_t v : {f.year, f.month, f.day, f.hours, f.minutes, f.seconds, f.milliseconds, f.mode, f.quality,
-                    f.satellitesUsed, f.usedSetSize})
-    h.Add(v);
-  for (double v : {f.latitude, f.longitude, f.altitudeMsl, f.geoidSeparation, f.altitudeHae, f.speed, f.track,
-                   f.pdop, f.hdop, f.vdop})
-    h.Add(v);
-  return h.value;
-}
-
-uint64_t HashSky(const GpsSky& sky) {
-  Hash h;
-  h.Add(sky.signalCount);
-  h.Add(sky.usedCount);
-  h.Add(sky.notShown);
-  for (int32_t i = 0; i < sky.signalCount && i < GPS_SKY_SIZE; ++i) {
-    const GpsSignal& s = sky.signals[i];
-    for (int32_t v : {s.constellation, s.svid, s.signalId, s.used}) h.Add(v);
-    for (float v : {s.elevation, s.azimuth, s.snr}) h.Add(v);
-  }
-  return h.value;
-}
 
 std::string Concatenated(const std::vector<CorpusFile>& corpus) {
   std::string bytes;
@@ -62,31 +28,13 @@ struct Published {
   std::unordered_set<uint64_t> skies;
 };
 
-uint32_t Verified(const GpsContext* context) {
-  GpsStats stats = {};
-  GpsGetStats(context, &stats);
-  return stats.sentences + stats.ignored;
-}
-
-// Every state the feeding thread publishes: after the init and after each
-// verified sentence, the only times the state changes.
+// Every state the feeding thread publishes.
 Published EveryState(const std::string& bytes) {
   Published published;
-  static GpsFix fix;
-  static GpsSky sky;
-  GpsContext* context = GpsContextInit(nullptr);
-  uint32_t verified = 0;
-  for (size_t i = 0; i <= bytes.size(); ++i) {
-    if (i > 0) {
-      GpsFeedByte(context, static_cast<unsigned char>(bytes[i - 1]));
-      if (Verified(context) == verified) continue;
-      verified = Verified(context);
-    }
-    GpsGetFix(context, &fix);
-    GpsGetSky(context, &sky);
+  EachPublishedState(bytes, [&](const GpsFix& fix, const GpsSky& sky) {
     published.fixes.insert(HashFix(fix));
     published.skies.insert(HashSky(sky));
-  }
+  });
   return published;
 }
 

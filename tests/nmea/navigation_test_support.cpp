@@ -22,7 +22,9 @@ const FixField FIX_FIELDS[] = {
     REAL_FIELD(longitude),     REAL_FIELD(altitudeMsl),    REAL_FIELD(geoidSeparation),
     REAL_FIELD(altitudeHae),   REAL_FIELD(speed),          REAL_FIELD(track),       INT_FIELD(mode),
     INT_FIELD(quality),        INT_FIELD(satellitesUsed),  INT_FIELD(usedSetSize),  REAL_FIELD(pdop),
-    REAL_FIELD(hdop),          REAL_FIELD(vdop),
+    REAL_FIELD(hdop),          REAL_FIELD(vdop),           REAL_FIELD(rangeRms),    REAL_FIELD(errorMajor),
+    REAL_FIELD(errorMinor),    REAL_FIELD(errorOrientation), REAL_FIELD(latitudeError),
+    REAL_FIELD(longitudeError), REAL_FIELD(altitudeError), REAL_FIELD(heading),
 };
 
 }  // namespace

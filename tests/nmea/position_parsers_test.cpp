@@ -251,6 +251,14 @@ TEST(position_parsers_test, fields_end_at_separators_in_any_place) {
   }
 }
 
+// The buffer cut at its separators, as the navigation state does it for
+// the parsers.
+const SentenceFields& Split(const char* buffer) {
+  static SentenceFields fields;
+  SplitSentence(buffer, &fields);
+  return fields;
+}
+
 // The '*' in the last eight characters of the buffer still ends the last
 // field (the buffer is exactly as large, for AddressSanitizer).
 TEST(position_parsers_test, star_in_the_last_block_ends_the_walk) {
@@ -258,7 +266,7 @@ TEST(position_parsers_test, star_in_the_last_block_ends_the_walk) {
   ASSERT_EQ(text.size(), static_cast<size_t>(GPS_SENTENCE_SIZE));
   char* buffer = new char[GPS_SENTENCE_SIZE];
   std::memcpy(buffer, text.data(), GPS_SENTENCE_SIZE);
-  const VtgRecord* r = GpsParseVTG(buffer);
+  const VtgRecord* r = GpsParseVTG(Split(buffer));
   EXPECT_EQ(r->speedKmh, F(4));
   EXPECT_EQ(r->speedKmhUnit, 'K');
   EXPECT_EQ(r->modeIndicator, 'A');
@@ -282,7 +290,7 @@ TEST(position_parsers_test, fixed_width_fields_stop_at_the_end_of_the_buffer) {
   ASSERT_EQ(text.size(), static_cast<size_t>(GPS_SENTENCE_SIZE));
   char* buffer = new char[GPS_SENTENCE_SIZE];
   std::memcpy(buffer, text.data(), GPS_SENTENCE_SIZE);
-  const GgaRecord* r = GpsParseGGA(buffer);
+  const GgaRecord* r = GpsParseGGA(Split(buffer));
   ExpectTime(r->time, {11, 11, 11, 0}, text);
   ExpectAngle(r->latitude, {48, 7, 380}, text);
   EXPECT_EQ(r->latHemisphere, 'N');
@@ -296,7 +304,7 @@ TEST(position_parsers_test, walk_stops_at_the_end_of_the_buffer_without_a_star) 
   const std::string text = "$GPGGA,123519," + std::string(GPS_SENTENCE_SIZE - 14, '4');
   char* buffer = new char[GPS_SENTENCE_SIZE];
   std::memcpy(buffer, text.data(), GPS_SENTENCE_SIZE);
-  const GgaRecord* r = GpsParseGGA(buffer);
+  const GgaRecord* r = GpsParseGGA(Split(buffer));
   ExpectTime(r->time, {12, 35, 19, 0}, "time");
   ExpectAngle(r->latitude, {0, 0, 0}, "latitude");
   delete[] buffer;

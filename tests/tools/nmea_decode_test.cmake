@@ -109,6 +109,44 @@ if(NOT same OR NOT rc EQUAL 0)
   message(SEND_ERROR "--state printed (exit status ${rc}):\n${out}\nexpected:\n${expected_state}")
 endif()
 
+# --gpsd: a TPV and a SKY per epoch, each one line ended by CR LF as a
+# socket carries it (no CR added on Windows), the file as the device.
+# CMake reads output as text, without the CRs: the bytes are read apart.
+run_tool(ARGS --gpsd "${DATA_DIR}/decode_sample.log")
+string(REGEX MATCHALL "[^\n]+" gpsd_lines "${out}")
+list(LENGTH gpsd_lines gpsd_count)
+set(gpsd_class TPV)
+foreach(line IN LISTS gpsd_lines)
+  string(FIND "${line}" "{\"class\":\"${gpsd_class}\",\"device\":\"${DATA_DIR}/decode_sample.log\"," at)
+  if(NOT at EQUAL 0)
+    message(SEND_ERROR "--gpsd: expected a ${gpsd_class} line, got ${line}")
+  endif()
+  if(gpsd_class STREQUAL TPV)
+    set(gpsd_class SKY)
+  else()
+    set(gpsd_class TPV)
+  endif()
+endforeach()
+execute_process(COMMAND ${EMULATOR} "${TOOL}" --gpsd "${DATA_DIR}/decode_sample.log"
+                OUTPUT_FILE "${CMAKE_CURRENT_BINARY_DIR}/decode_sample.gpsd")
+# In ASCII text a byte's hex never starts with a-f: no match straddles two.
+file(READ "${CMAKE_CURRENT_BINARY_DIR}/decode_sample.gpsd" gpsd_hex HEX)
+string(REGEX MATCHALL "0d0a" crlf "${gpsd_hex}")
+string(REGEX MATCHALL "0a" lf "${gpsd_hex}")
+string(REGEX MATCHALL "0d" cr "${gpsd_hex}")
+list(LENGTH crlf crlf_count)
+list(LENGTH lf lf_count)
+list(LENGTH cr cr_count)
+if(NOT gpsd_count EQUAL 12 OR NOT crlf_count EQUAL 12 OR NOT lf_count EQUAL 12 OR NOT cr_count EQUAL 12
+   OR NOT rc EQUAL 0)
+  message(SEND_ERROR "--gpsd: ${gpsd_count} lines, ${crlf_count} CR LF of ${lf_count} LF and ${cr_count} CR, "
+                     "exit status ${rc}:\n${out}")
+endif()
+run_tool(ARGS --state --gpsd "${DATA_DIR}/decode_sample.log")
+if(NOT rc EQUAL 2 OR NOT out STREQUAL "")
+  message(SEND_ERROR "--state with --gpsd: exit status ${rc}, expected 2, and nothing printed: ${out}")
+endif()
+
 run_tool(ARGS --help)
 string(FIND "${out}" "usage: nmea-decode" usage)
 if(NOT usage GREATER -1)
