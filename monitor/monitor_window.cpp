@@ -120,7 +120,7 @@ void ShowLink(HWND window) {
 }
 
 void ShowRecording(HWND window) {
-  char source[16];
+  char source[SERVER_HOST_SIZE + 16];
   uint32_t baud = 0;
   const bool open = SessionSource(source, sizeof source, &baud);
   EnableWindow(Child(window, IDC_RECORD), open || Recording());
@@ -134,7 +134,7 @@ void ShowRecording(HWND window) {
 
 // path null: the user picks the file.
 void BeginRecording(HWND window, const char* path) {
-  char source[16];
+  char source[SERVER_HOST_SIZE + 16];
   uint32_t baud = 0;
   if (SessionSource(source, sizeof source, &baud)) (void)RecordBegin(window, path, source, baud);  // RecordNote says why not
   ShowRecording(window);
@@ -209,7 +209,7 @@ void MakeTabs(HWND window) {
 
 // The command line's recording starts with the first receiver opened.
 void TakeUpRecording(HWND window) {
-  char source[16];
+  char source[SERVER_HOST_SIZE + 16];
   uint32_t baud;
   if (!gOptions.record || !SessionSource(source, sizeof source, &baud)) return;
   BeginRecording(window, gOptions.record);

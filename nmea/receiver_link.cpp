@@ -32,6 +32,7 @@ struct Link {
   bool searching;
   uint32_t takenBaud;    // the speed last taken by the search; 0: none
   uint32_t quietFromMs;  // when the port was last (re)opened
+  struct Session* session;  // the open of the port the link holds
   // What OrvoGPSGetLink reports: state << 40 | (portIndex + 1) << 32 | baud.
   std::atomic<uint64_t> shown;
   std::atomic<uint32_t> reconnects;
@@ -56,6 +57,101 @@ void LinkRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
                 GpsHeldCount(context));
 }
 
+// One open of the receiver's port, on a thread of its own: a Bluetooth
+// port's CreateFileA blocks for 3 to 30 s while the stack pages the device,
+// and a close must not wait for it.  The link adopts the port once it is
+// open; a close that comes first abandons it, and the opener closes the port
+// itself when its open returns.  The port's bytes reach the receiver only
+// once it is adopted, so a late port never feeds the context.
+enum : int32_t {
+  SESSION_OPENING,
+  SESSION_OPENED,
+  SESSION_FAILED,
+  SESSION_ADOPTED,
+  SESSION_ABANDONED,
+};
+
+struct Session {
+  std::atomic<int32_t> holders;  // the opener and the link
+  std::atomic<int32_t> phase;
+  HANDLE done;  // manual reset: set by the opener once its open returned
+  int32_t portIndex;
+  uint32_t baud;
+  ComPort* port;
+  int32_t code;
+  uint32_t error;
+};
+
+// OpenSession's result when the link was told to stop while it waited.
+constexpr int32_t OPEN_STOPPED = -1;
+// OrvoCOMOpenPort's code for a failure to start a thread.
+constexpr int32_t OPEN_NO_THREAD = 14;
+
+void ReleaseSession(Session* session) {
+  if (session->holders.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  (void)CloseHandle(session->done);  // our own event
+  delete session;
+}
+
+void SessionRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
+  const Session* session = static_cast<const Session*>(userData);
+  if (session->phase.load(std::memory_order_acquire) == SESSION_ADOPTED)
+    LinkRxBytes(gLink.context, bytes, count);
+}
+
+DWORD WINAPI SessionOpenProc(LPVOID arg) {
+  Session* session = static_cast<Session*>(arg);
+  session->code = OpenReceiverPort(session->portIndex, session->baud, session, &session->port,
+                                   SessionRxBytes, &session->error);
+  int32_t opening = SESSION_OPENING;
+  if (session->phase.compare_exchange_strong(
+          opening, session->code == 0 ? SESSION_OPENED : SESSION_FAILED, std::memory_order_acq_rel)) {
+    (void)SetEvent(session->done);  // alive while we hold the session
+  } else if (session->code == 0) {
+    (void)OrvoCOMClosePort(session->port);  // abandoned: nobody wants the port any more
+  }
+  ReleaseSession(session);
+  return 0;
+}
+
+// Opens the receiver's port at baud on a thread of its own and waits for it,
+// or for the link's stop; returns OrvoCOMOpenPort's result or OPEN_STOPPED.
+int32_t OpenSession(uint32_t baud, uint32_t* error) {
+  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!done) {
+    *error = GetLastError();
+    return OPEN_NO_THREAD;
+  }
+  Session* session = new Session{{2}, {SESSION_OPENING}, done, gLink.portIndex, baud, nullptr, 0, 0};
+  HANDLE thread = CreateThread(nullptr, 0, SessionOpenProc, session, 0, nullptr);
+  if (!thread) {
+    *error = GetLastError();
+    (void)CloseHandle(done);
+    delete session;
+    return OPEN_NO_THREAD;
+  }
+  (void)CloseHandle(thread);  // it ends by itself
+  HANDLE waits[2] = {done, gLink.stop};
+  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+    int32_t opening = SESSION_OPENING;
+    if (session->phase.compare_exchange_strong(opening, SESSION_ABANDONED, std::memory_order_acq_rel)) {
+      ReleaseSession(session);
+      return OPEN_STOPPED;
+    }
+    // The open returned meanwhile: taken as it came, the stop follows.
+  }
+  if (session->phase.load(std::memory_order_acquire) == SESSION_FAILED) {
+    const int32_t code = session->code;
+    *error = session->error;
+    ReleaseSession(session);
+    return code;
+  }
+  session->phase.store(SESSION_ADOPTED, std::memory_order_release);
+  gLink.session = session;
+  gLink.context->port = session->port;
+  return 0;
+}
+
 // Where a (re)open starts: at the caller's speed; at the speed last taken,
 // kept while the receiver is silent (it most likely talks at it still when
 // it comes back); else the search goes on where it was.  The first open
@@ -78,8 +174,7 @@ int32_t OpenPort(bool firstOpen, uint32_t first, uint32_t* error) {
   for (int32_t tried = 1;; ++tried) {
     // The generation before the port: its reader may deliver at once.
     HuntStart(&gLink.hunt, baud, gLink.searching);
-    code = OpenReceiverPort(gLink.portIndex, baud, gLink.context, &gLink.context->port,
-                            LinkRxBytes, error);
+    code = OpenSession(baud, error);
     // A speed the driver refuses is passed over at once while searching.
     if (code != COM_SPEED_REFUSED || !gLink.searching || tried == LINE_SPEED_COUNT) break;
     baud = LineSearchNext(&gLink.search);
@@ -98,6 +193,8 @@ void ClosePort() {
   PublishReceiverPort(nullptr);
   (void)OrvoCOMClosePort(gLink.context->port);
   gLink.context->port = nullptr;
+  if (gLink.session) ReleaseSession(gLink.session);
+  gLink.session = nullptr;
 }
 
 // Closes the port and opens it again at once; true when it opened.
@@ -201,7 +298,9 @@ DWORD WINAPI LinkProc(LPVOID) {
       waitMs = Steer(port);
     } else {
       uint32_t error = 0;
-      if (OpenPort(false, 0, &error) == 0) {
+      const int32_t code = OpenPort(false, 0, &error);
+      if (code == OPEN_STOPPED) break;
+      if (code == 0) {
         gLink.reconnects.fetch_add(1, std::memory_order_relaxed);
         continue;
       }

@@ -3,6 +3,7 @@
 // away without reconnection: what the link shows, and the reopens.
 #include <gtest/gtest.h>
 
+#include "comport/comport.h"
 #include "debug_capture.h"
 #include "far_end.h"
 #include "far_receiver.h"
@@ -96,6 +97,37 @@ TEST(silence_test, a_device_lost_without_reconnect_is_shown_and_comes_back) {
   RestoreRealOs();  // the device answers again
   EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 0, 10000));
   EXPECT_EQ(0, OrvoGPSClose(context));
+  FarReceiverStop(&sim);
+}
+
+// The device went away and the link's reopen blocks in CreateFileA (a
+// Bluetooth port paging its device): the close returns at once, and the open
+// that finishes after it closes its own port.
+TEST(silence_test, a_close_while_a_reopen_blocks_returns_at_once) {
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 9600));
+  InstallFakeOs();
+  GpsContext* context = nullptr;
+  const GpsOpenOptions options = {9600, 1};
+  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context));
+  ASSERT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 0, 10000));
+  constexpr DWORD kBlockMs = 8000;
+  DelayOpens(kBlockMs);
+  FailCallsFrom(OsCall::ReadFile, Role::Reader, RoleCallCount(OsCall::ReadFile, Role::Reader) + 1,
+                ERROR_ACCESS_DENIED);
+  FailCallsFrom(OsCall::ClearCommError, Role::Reader, 1, ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(WaitOpenEntered(10000)) << "the reopen began";
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  const ULONGLONG took = GetTickCount64() - start;
+  printf("closed in %llu ms while the reopen blocks for %lu ms\n", took, kBlockMs);
+  EXPECT_LT(took, 500u) << "100 ms on an idle machine";
+  EXPECT_EQ(GPS_LINK_CLOSED, Link(context).state);
+  static const ComPort* slot;
+  slot = OrvoCOMGetPort(NearIndex(kPair));
+  EXPECT_TRUE(WaitUntil([] { return slot->claimed.load() == 0; }, kBlockMs + 5000))
+      << "the late open closed its port";
+  RestoreRealOs();
   FarReceiverStop(&sim);
 }
 

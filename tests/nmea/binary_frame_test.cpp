@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -148,39 +149,79 @@ TEST(binary_frame_test, captures_with_frames_between_lines_deliver_every_sentenc
   EXPECT_GT(files, 70u);
 }
 
-// A 1 Hz receiver at 115200 with 2 KB of UBX a cycle, as its reader delivers
-// it (blocks of up to 64 bytes, 5.6 ms apart, one burst a second), tallied
-// for 10 simulated minutes: the speed is right from the first burst on and
-// never garbage.
-TEST(binary_frame_test, a_cycle_of_ubx_beside_nmea_is_evidence_never_garbage) {
-  // An RXM-RAWX of 55 signals (1784 bytes: more than the 1024 bytes that
-  // are garbage without a sentence) and a NAV-PVT.
-  const std::string cycle = GGA + RMC + RxmRawx(1, 55) + NavPvt(2);
+struct Burst {
+  uint32_t atMs;  // into the second
+  std::string bytes;
+};
+
+struct Replayed {
+  uint32_t takenAtMs;  // when two had verified (0: never)
+  uint32_t garbageAtMs;
+  uint32_t sentences;
+  uint32_t frames;
+};
+
+// Ten minutes of a receiver's seconds at 115200 (11.5 bytes a millisecond),
+// as its reader delivers them (blocks of up to 64 bytes), through the framer
+// and the line's tally on a simulated clock.
+Replayed ReplayTenMinutes(const std::vector<Burst>& second) {
   GpsContext* context = FreshContext();
   LineTally tally;
   LineTallyStart(&tally, 0);
-  uint32_t garbageAt = 0;
-  uint32_t takenAt = 0;
-  for (uint32_t second = 0; second < 600; ++second) {
-    uint32_t nowMs = second * 1000 + 300;
-    for (size_t at = 0; at < cycle.size(); at += 64, nowMs += 5) {
-      const std::string part = cycle.substr(at, 64);
-      const uint32_t before = GpsVerifiedCount(context);
-      GpsRxBytes(context, reinterpret_cast<const unsigned char*>(part.data()), static_cast<int32_t>(part.size()));
-      bool began = false;
-      const uint32_t flags = LineTallyBlock(&tally, nowMs, static_cast<uint32_t>(part.size()),
-                                            GpsVerifiedCount(context) - before, GpsHeldCount(context), &began);
-      if ((flags & LINE_GARBAGE) && garbageAt == 0) garbageAt = nowMs;
-      if ((flags & LINE_SENTENCES) && takenAt == 0) takenAt = nowMs;
+  Replayed r = {0, 0, 0, 0};
+  for (uint32_t s = 0; s < 600; ++s) {
+    for (const Burst& burst : second) {
+      for (size_t at = 0; at < burst.bytes.size(); at += 64) {
+        const uint32_t nowMs = s * 1000 + burst.atMs + static_cast<uint32_t>(at * 10 / 115) + 1;
+        const std::string part = burst.bytes.substr(at, 64);
+        const uint32_t before = GpsVerifiedCount(context);
+        GpsRxBytes(context, reinterpret_cast<const unsigned char*>(part.data()), static_cast<int32_t>(part.size()));
+        bool began = false;
+        const uint32_t flags = LineTallyBlock(&tally, nowMs, static_cast<uint32_t>(part.size()),
+                                              GpsVerifiedCount(context) - before, GpsHeldCount(context), &began);
+        if ((flags & LINE_GARBAGE) && r.garbageAtMs == 0) r.garbageAtMs = nowMs;
+        if ((flags & LINE_SENTENCES) && r.takenAtMs == 0) r.takenAtMs = nowMs;
+      }
     }
   }
-  EXPECT_EQ(0u, garbageAt);
-  EXPECT_GT(takenAt, 0u);
-  EXPECT_LT(takenAt, 1000u);
   GpsStats stats = {};
   (void)GpsGetStats(context, &stats);
-  EXPECT_EQ(600u * 2, stats.frames);
-  EXPECT_EQ(600u * 2, stats.sentences);
+  r.sentences = stats.sentences;
+  r.frames = stats.frames;
+  return r;
+}
+
+// Receivers that mix binary frames with NMEA, replayed for 10 simulated
+// minutes: the speed is evidenced within the first second, as for NMEA
+// alone, never taken for garbage, and every sentence and frame counted.
+TEST(binary_frame_test, frames_beside_nmea_are_evidence_of_the_speed_never_garbage) {
+  struct Row {
+    const char* legend;
+    std::vector<Burst> second;
+    uint32_t sentences;  // a second
+    uint32_t frames;
+  };
+  // An RXM-RAWX of 55 signals is 1784 bytes: more than the 1024 bytes that
+  // are garbage without a sentence.
+  const Row rows[] = {
+      {"1 Hz NMEA alone", {{100, GGA + RMC}}, 2, 0},
+      {"1 Hz NMEA and 2 KB of UBX a cycle", {{100, GGA + RMC + RxmRawx(1, 55) + NavPvt(2)}}, 2, 2},
+      {"5 Hz NAV-PVT and 1 Hz NMEA",
+       {{100, GGA + RMC + NavPvt(3)}, {300, NavPvt(4)}, {500, NavPvt(5)}, {700, NavPvt(6)}, {900, NavPvt(7)}},
+       2, 5},
+      {"RTCM 3 between the sentences", {{100, Rtcm1077(8) + GGA + Rtcm1077(9) + RMC + Rtcm1077(10)}}, 2, 3},
+  };
+  for (const Row& row : rows) {
+    const Replayed r = ReplayTenMinutes(row.second);
+    printf("%s: speed evidenced %u ms after the first byte; garbage %s; %u sentences, %u frames\n",
+           row.legend, r.takenAtMs > 100 ? r.takenAtMs - 100 : 0, r.garbageAtMs ? "once" : "never",
+           r.sentences, r.frames);
+    EXPECT_EQ(0u, r.garbageAtMs) << row.legend;
+    EXPECT_GT(r.takenAtMs, 0u) << row.legend;
+    EXPECT_LT(r.takenAtMs, 1000u) << row.legend;
+    EXPECT_EQ(600u * row.sentences, r.sentences) << row.legend;
+    EXPECT_EQ(600u * row.frames, r.frames) << row.legend;
+  }
 }
 
 }  // namespace
