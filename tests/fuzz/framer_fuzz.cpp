@@ -1,13 +1,17 @@
 // libFuzzer target: arbitrary bytes through the framer, dispatch, the six
 // parsers and the navigation state.  Besides the sanitizers' checks it
-// asserts what must hold after every byte and at every callback.
+// asserts what must hold after every byte and at every callback, and that
+// the bytes fed in blocks frame as they do fed one by one.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "nmea/nmea.h"
+#include "nmea/receiver.h"
 
 namespace {
 
@@ -99,6 +103,19 @@ void CheckingEpochCallback(GpsContext* context, const GpsFix* fix, const GpsSky*
 const uint8_t* gInput;
 size_t gAt;
 size_t gToldEnd;
+// The sentences told, with their verdicts.
+std::string gTold;
+
+void TellingSentenceCallback(GpsContext*, const char* text, int32_t length, int32_t verdict) {
+  gTold.append(1, static_cast<char>(verdict)).append(text, static_cast<size_t>(length));
+}
+
+// The sentences told and the counts at the end.
+std::string Outcome(const GpsContext* context) {
+  GpsStats stats = {};
+  if (GpsGetStats(context, &stats) != 0) std::abort();
+  return gTold + std::string(reinterpret_cast<const char*>(&stats), sizeof stats);
+}
 
 // A sentence is told as the bytes it came as, after the last one told and no
 // later than the byte being fed (for one cut short, before it: its '$' starts
@@ -115,6 +132,7 @@ void CheckingSentenceCallback(GpsContext* context, const char* text, int32_t len
   for (size_t at = gToldEnd; at + size <= end; ++at) {
     if (std::memcmp(gInput + at, text, size) == 0) {
       gToldEnd = at + size;
+      TellingSentenceCallback(context, text, length, verdict);
       return;
     }
   }
@@ -129,11 +147,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (GpsSetSentenceCallback(context, CheckingSentenceCallback) != 0) std::abort();
   gInput = data;
   gToldEnd = 0;
+  gTold.clear();
   for (size_t i = 0; i < size; ++i) {
     gAt = i;
     if (GpsFeedByte(context, data[i]) != 1) std::abort();
     if (context->position < 0 || context->position >= GPS_SENTENCE_SIZE) std::abort();
   }
+  GpsRxBytes(context, nullptr, 0);  // counts the bytes of the sentence left open
   CheckState(context);
+  const std::string byByte = Outcome(context);
+
+  // The same bytes in blocks whose sizes the input gives (1 to 64) frame the same.
+  GpsContextInit(CheckingCallback);
+  GpsSetSentenceCallback(context, TellingSentenceCallback);
+  gTold.clear();
+  for (size_t at = 0; at < size;) {
+    const size_t block = std::min<size_t>(size - at, 1 + data[at] % 64);
+    GpsRxBytes(context, data + at, static_cast<int32_t>(block));
+    at += block;
+  }
+  if (Outcome(context) != byByte) std::abort();
   return 0;
 }
