@@ -131,6 +131,41 @@ TEST(silence_test, a_close_while_a_reopen_blocks_returns_at_once) {
   FarReceiverStop(&sim);
 }
 
+// While the device is gone the link tries it every second on one opener
+// thread, the same for every try and for the open before: nothing is started
+// per try, so waiting for a device costs no CPU.
+TEST(silence_test, a_gone_device_is_tried_again_on_one_thread) {
+  FarReceiver sim;
+  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 9600));
+  InstallFakeOs();
+  GpsContext* context = nullptr;
+  const GpsOpenOptions options = {9600, 1};
+  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context));
+  ASSERT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 0, 10000));
+  char path[16] = {};
+  snprintf(path, sizeof path, "\\\\.\\COM%d", NearIndex(kPair) + 1);
+  FailOpenOf(path, ERROR_FILE_NOT_FOUND);
+  FailCallsFrom(OsCall::ReadFile, Role::Reader, RoleCallCount(OsCall::ReadFile, Role::Reader) + 1,
+                ERROR_ACCESS_DENIED);
+  FailCallsFrom(OsCall::ClearCommError, Role::Reader, 1, ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(WaitLink(context, GPS_LINK_DEVICE_LOST, 9600, 0, 10000));
+  EXPECT_TRUE(WaitUntil([] { return CountLoggedCalls(0, OsCall::CreateFile, nullptr) >= 4; },
+                        10000))
+      << "the first open and three tries";
+  int opens = 0;
+  DWORD opener = 0;
+  for (int i = 0; i < LoggedCallCount(); ++i) {
+    const LoggedCall& call = LoggedCallAt(i);
+    if (call.call != OsCall::CreateFile) continue;
+    if (opens++ == 0) opener = call.threadId;
+    EXPECT_EQ(opener, call.threadId) << "open " << opens << " on a thread of its own";
+  }
+  RestoreRealOs();  // the device is back
+  EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 1, 10000));
+  EXPECT_EQ(0, OrvoGPSClose(context));
+  FarReceiverStop(&sim);
+}
+
 }  // namespace
 
 // This program captures no debug output.
