@@ -32,7 +32,8 @@ struct Link {
   bool searching;
   uint32_t takenBaud;    // the speed last taken by the search; 0: none
   uint32_t quietFromMs;  // when the port was last (re)opened
-  struct Session* session;  // the open of the port the link holds
+  struct Opener* opener;  // the thread that opens the port, or null
+  HANDLE openerThread;
   // What OrvoGPSGetLink reports: state << 40 | (portIndex + 1) << 32 | baud.
   std::atomic<uint64_t> shown;
   std::atomic<uint32_t> reconnects;
@@ -57,24 +58,29 @@ void LinkRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
                 GpsHeldCount(context));
 }
 
-// One open of the receiver's port, on a thread of its own: a Bluetooth
-// port's CreateFileA blocks for 3 to 30 s while the stack pages the device,
-// and a close must not wait for it.  The link adopts the port once it is
-// open; a close that comes first abandons it, and the opener closes the port
-// itself when its open returns.  The port's bytes reach the receiver only
-// once it is adopted, so a late port never feeds the context.
+// The receiver's port is opened on a thread of its own, the opener, one for
+// the whole link: a Bluetooth port's CreateFileA blocks for 3 to 30 s while
+// the stack pages the device, and a close must not wait for it.  The opener
+// sleeps on its request event between opens, so a gone device retried every
+// second costs a wake and no thread.  The link adopts each port once it is
+// open; a close that comes first abandons the opener, which closes the port
+// itself when its open returns and ends.  The port's bytes reach the receiver
+// only once it is adopted, so a late port never feeds the context.
 enum : int32_t {
-  SESSION_OPENING,
-  SESSION_OPENED,
-  SESSION_FAILED,
-  SESSION_ADOPTED,
-  SESSION_ABANDONED,
+  OPENER_IDLE,
+  OPENER_OPENING,
+  OPENER_OPENED,
+  OPENER_FAILED,
+  OPENER_ADOPTED,
+  OPENER_ABANDONED,  // also: asked to end while idle
 };
 
-struct Session {
-  std::atomic<int32_t> holders;  // the opener and the link
+struct Opener {
+  std::atomic<int32_t> holders;  // the opener thread and the link
   std::atomic<int32_t> phase;
-  HANDLE done;  // manual reset: set by the opener once its open returned
+  HANDLE request;  // auto reset: the link asks for an open or the end
+  HANDLE done;     // auto reset: the opener's open returned
+  // Written by the link before a request, by the opener before done.
   int32_t portIndex;
   uint32_t baud;
   ComPort* port;
@@ -87,68 +93,102 @@ constexpr int32_t OPEN_STOPPED = -1;
 // OrvoCOMOpenPort's code for a failure to start a thread.
 constexpr int32_t OPEN_NO_THREAD = 14;
 
-void ReleaseSession(Session* session) {
-  if (session->holders.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  (void)CloseHandle(session->done);  // our own event
-  delete session;
+void ReleaseOpener(Opener* opener) {
+  if (opener->holders.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  (void)CloseHandle(opener->request);  // our own events
+  (void)CloseHandle(opener->done);
+  delete opener;
 }
 
-void SessionRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
-  const Session* session = static_cast<const Session*>(userData);
-  if (session->phase.load(std::memory_order_acquire) == SESSION_ADOPTED)
+void OpenerRxBytes(void* userData, const unsigned char* bytes, int32_t count) {
+  const Opener* opener = static_cast<const Opener*>(userData);
+  if (opener->phase.load(std::memory_order_acquire) == OPENER_ADOPTED)
     LinkRxBytes(gLink.context, bytes, count);
 }
 
-DWORD WINAPI SessionOpenProc(LPVOID arg) {
-  Session* session = static_cast<Session*>(arg);
-  session->code = OpenReceiverPort(session->portIndex, session->baud, session, &session->port,
-                                   SessionRxBytes, &session->error);
-  int32_t opening = SESSION_OPENING;
-  if (session->phase.compare_exchange_strong(
-          opening, session->code == 0 ? SESSION_OPENED : SESSION_FAILED, std::memory_order_acq_rel)) {
-    (void)SetEvent(session->done);  // alive while we hold the session
-  } else if (session->code == 0) {
-    (void)OrvoCOMClosePort(session->port);  // abandoned: nobody wants the port any more
+DWORD WINAPI OpenerProc(LPVOID arg) {
+  Opener* opener = static_cast<Opener*>(arg);
+  // Only invalid handles fail the wait, and ours stay valid while we hold them.
+  while (WaitForSingleObject(opener->request, INFINITE) == WAIT_OBJECT_0 &&
+         opener->phase.load(std::memory_order_acquire) == OPENER_OPENING) {
+    opener->code = OpenReceiverPort(opener->portIndex, opener->baud, opener, &opener->port,
+                                    OpenerRxBytes, &opener->error);
+    int32_t opening = OPENER_OPENING;
+    if (!opener->phase.compare_exchange_strong(
+            opening, opener->code == 0 ? OPENER_OPENED : OPENER_FAILED, std::memory_order_acq_rel)) {
+      // Abandoned: nobody wants the port any more.
+      if (opener->code == 0) (void)OrvoCOMClosePort(opener->port);
+      break;
+    }
+    (void)SetEvent(opener->done);
   }
-  ReleaseSession(session);
+  ReleaseOpener(opener);
   return 0;
 }
 
-// Opens the receiver's port at baud on a thread of its own and waits for it,
-// or for the link's stop; returns OrvoCOMOpenPort's result or OPEN_STOPPED.
-int32_t OpenSession(uint32_t baud, uint32_t* error) {
-  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!done) {
-    *error = GetLastError();
-    return OPEN_NO_THREAD;
+// Starts the link's opener; false, with the error, when it cannot.
+bool StartOpener(uint32_t* error) {
+  HANDLE request = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  Opener* opener = nullptr;
+  HANDLE thread = nullptr;
+  if (request && done) {
+    opener = new Opener{{2}, {OPENER_IDLE}, request, done, gLink.portIndex, 0, nullptr, 0, 0};
+    thread = CreateThread(nullptr, 0, OpenerProc, opener, 0, nullptr);
   }
-  Session* session = new Session{{2}, {SESSION_OPENING}, done, gLink.portIndex, baud, nullptr, 0, 0};
-  HANDLE thread = CreateThread(nullptr, 0, SessionOpenProc, session, 0, nullptr);
   if (!thread) {
     *error = GetLastError();
-    (void)CloseHandle(done);
-    delete session;
-    return OPEN_NO_THREAD;
+    if (request) (void)CloseHandle(request);
+    if (done) (void)CloseHandle(done);
+    delete opener;
+    return false;
   }
-  (void)CloseHandle(thread);  // it ends by itself
-  HANDLE waits[2] = {done, gLink.stop};
+  gLink.opener = opener;
+  gLink.openerThread = thread;
+  return true;
+}
+
+// Ends the link's opener: at once and waited for when it is idle; when it
+// was abandoned inside an open it ends by itself once the open returns.
+void EndOpener() {
+  if (!gLink.opener) return;
+  int32_t idle = OPENER_IDLE;
+  const bool wasIdle = gLink.opener->phase.compare_exchange_strong(idle, OPENER_ABANDONED,
+                                                                     std::memory_order_acq_rel);
+  if (wasIdle) (void)SetEvent(gLink.opener->request);
+  ReleaseOpener(gLink.opener);
+  if (wasIdle) (void)WaitForSingleObject(gLink.openerThread, INFINITE);
+  (void)CloseHandle(gLink.openerThread);
+  gLink.opener = nullptr;
+  gLink.openerThread = nullptr;
+}
+
+// Opens the receiver's port at baud on the opener and waits for it, or for
+// the link's stop; returns OrvoCOMOpenPort's result or OPEN_STOPPED.
+int32_t OpenSession(uint32_t baud, uint32_t* error) {
+  if (!gLink.opener && !StartOpener(error)) return OPEN_NO_THREAD;
+  Opener* opener = gLink.opener;
+  opener->baud = baud;
+  opener->phase.store(OPENER_OPENING, std::memory_order_release);
+  (void)SetEvent(opener->request);  // alive while we hold the opener
+  HANDLE waits[2] = {opener->done, gLink.stop};
   if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-    int32_t opening = SESSION_OPENING;
-    if (session->phase.compare_exchange_strong(opening, SESSION_ABANDONED, std::memory_order_acq_rel)) {
-      ReleaseSession(session);
+    int32_t opening = OPENER_OPENING;
+    if (opener->phase.compare_exchange_strong(opening, OPENER_ABANDONED,
+                                              std::memory_order_acq_rel)) {
+      EndOpener();
       return OPEN_STOPPED;
     }
     // The open returned meanwhile: taken as it came, the stop follows.
+    (void)WaitForSingleObject(opener->done, INFINITE);  // set right after the phase
   }
-  if (session->phase.load(std::memory_order_acquire) == SESSION_FAILED) {
-    const int32_t code = session->code;
-    *error = session->error;
-    ReleaseSession(session);
-    return code;
+  if (opener->phase.load(std::memory_order_acquire) == OPENER_FAILED) {
+    *error = opener->error;
+    opener->phase.store(OPENER_IDLE, std::memory_order_release);
+    return opener->code;
   }
-  session->phase.store(SESSION_ADOPTED, std::memory_order_release);
-  gLink.session = session;
-  gLink.context->port = session->port;
+  opener->phase.store(OPENER_ADOPTED, std::memory_order_release);
+  gLink.context->port = opener->port;
   return 0;
 }
 
@@ -193,8 +233,8 @@ void ClosePort() {
   PublishReceiverPort(nullptr);
   (void)OrvoCOMClosePort(gLink.context->port);
   gLink.context->port = nullptr;
-  if (gLink.session) ReleaseSession(gLink.session);
-  gLink.session = nullptr;
+  // The port's reader has ended: the opener may take the next request.
+  gLink.opener->phase.store(OPENER_IDLE, std::memory_order_release);
 }
 
 // Closes the port and opens it again at once; true when it opened.
@@ -315,6 +355,7 @@ DWORD WINAPI LinkProc(LPVOID) {
     if (woken == WAIT_FAILED) Sleep(REOPEN_EVERY_MS);
   }
   if (gLink.context->port) ClosePort();
+  EndOpener();
   return 0;
 }
 
@@ -374,6 +415,7 @@ int32_t LinkOpen(int32_t portIndex, const GpsOpenOptions* options, GpsContext* c
   const int32_t code = OpenPort(true, LastFoundBaud(portIndex), &error);
   if (code != 0) {
     ReportOpenFailure(code, error);
+    EndOpener();
     CloseEvents();
     Show(GPS_LINK_CLOSED, 0);
     return 1;
@@ -382,6 +424,7 @@ int32_t LinkOpen(int32_t portIndex, const GpsOpenOptions* options, GpsContext* c
   if (!gLink.thread) {
     ReportThreadFailure(GetLastError());
     ClosePort();
+    EndOpener();
     CloseEvents();
     Show(GPS_LINK_CLOSED, 0);
     return 1;

@@ -78,6 +78,7 @@ LoggedCall* Log(OsCall call, HANDLE handle, std::initializer_list<uintptr_t> arg
   entry->role = tRole;
   entry->handle = handle;
   entry->tick = GetTickCount64();
+  entry->threadId = GetCurrentThreadId();
   int n = 0;
   for (uintptr_t a : args) entry->args[n++] = a;
   return entry;

@@ -55,6 +55,7 @@ struct LoggedCall {
   COMMTIMEOUTS timeouts;  // Get/SetCommTimeouts: what was read or applied
   DCB dcb;                // Get/SetCommState: what was read or applied
   ULONGLONG tick;         // GetTickCount64 when the call was made
+  DWORD threadId;         // the thread that made it
 };
 // The calls logged since InstallFakeOs; the log keeps the first 4096.
 int LoggedCallCount();

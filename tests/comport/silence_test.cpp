@@ -27,6 +27,25 @@ ULONGLONG MsUntil(const GpsContext* context, int32_t state, uint32_t reconnects,
   return GetTickCount64() - start;
 }
 
+// Opens the receiver at 9600 through the fake OS, with or without
+// reconnection; null unless it shows sentences.
+GpsContext* OpenReceivingAt9600(FarReceiver* sim, int32_t reconnect) {
+  GpsContext* context = nullptr;
+  if (!FarReceiverStart(sim, kPair, 9600)) return nullptr;
+  InstallFakeOs();
+  const GpsOpenOptions options = {9600, reconnect};
+  if (OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context) != GPS_OPEN_OK)
+    return nullptr;
+  return WaitLink(context, GPS_LINK_RECEIVING, 9600, 0, 10000) ? context : nullptr;
+}
+
+// The device goes away, as after an unplug: reads and ClearCommError refused.
+void LoseTheDevice() {
+  FailCallsFrom(OsCall::ReadFile, Role::Reader, RoleCallCount(OsCall::ReadFile, Role::Reader) + 1,
+                ERROR_ACCESS_DENIED);
+  FailCallsFrom(OsCall::ClearCommError, Role::Reader, 1, ERROR_ACCESS_DENIED);
+}
+
 TEST(silence_test, a_receiver_that_stops_talking_shows_no_sentences_and_back) {
   FarReceiver sim;
   ASSERT_TRUE(FarReceiverStart(&sim, kPair, 38400));
@@ -84,15 +103,9 @@ TEST(silence_test, a_silent_port_with_reconnect_is_reopened_every_five_seconds) 
 // when the device answers again, sentences are shown again.
 TEST(silence_test, a_device_lost_without_reconnect_is_shown_and_comes_back) {
   FarReceiver sim;
-  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 9600));
-  InstallFakeOs();
-  GpsContext* context = nullptr;
-  const GpsOpenOptions fixed = {9600, 0};
-  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &fixed, RecordNumber, &context));
-  ASSERT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 0, 10000));
-  FailCallsFrom(OsCall::ReadFile, Role::Reader, RoleCallCount(OsCall::ReadFile, Role::Reader) + 1,
-                ERROR_ACCESS_DENIED);
-  FailCallsFrom(OsCall::ClearCommError, Role::Reader, 1, ERROR_ACCESS_DENIED);
+  GpsContext* context = OpenReceivingAt9600(&sim, 0);
+  ASSERT_NE(nullptr, context);
+  LoseTheDevice();
   EXPECT_TRUE(WaitLink(context, GPS_LINK_DEVICE_LOST, 9600, 0, 10000));
   RestoreRealOs();  // the device answers again
   EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 0, 10000));
@@ -105,17 +118,11 @@ TEST(silence_test, a_device_lost_without_reconnect_is_shown_and_comes_back) {
 // that finishes after it closes its own port.
 TEST(silence_test, a_close_while_a_reopen_blocks_returns_at_once) {
   FarReceiver sim;
-  ASSERT_TRUE(FarReceiverStart(&sim, kPair, 9600));
-  InstallFakeOs();
-  GpsContext* context = nullptr;
-  const GpsOpenOptions options = {9600, 1};
-  ASSERT_EQ(GPS_OPEN_OK, OrvoGPSOpenWith(NearIndex(kPair), &options, RecordNumber, &context));
-  ASSERT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 0, 10000));
+  GpsContext* context = OpenReceivingAt9600(&sim, 1);
+  ASSERT_NE(nullptr, context);
   constexpr DWORD kBlockMs = 8000;
   DelayOpens(kBlockMs);
-  FailCallsFrom(OsCall::ReadFile, Role::Reader, RoleCallCount(OsCall::ReadFile, Role::Reader) + 1,
-                ERROR_ACCESS_DENIED);
-  FailCallsFrom(OsCall::ClearCommError, Role::Reader, 1, ERROR_ACCESS_DENIED);
+  LoseTheDevice();
   ASSERT_TRUE(WaitOpenEntered(10000)) << "the reopen began";
   const ULONGLONG start = GetTickCount64();
   EXPECT_EQ(0, OrvoGPSClose(context));
@@ -128,6 +135,35 @@ TEST(silence_test, a_close_while_a_reopen_blocks_returns_at_once) {
   EXPECT_TRUE(WaitUntil([] { return slot->claimed.load() == 0; }, kBlockMs + 5000))
       << "the late open closed its port";
   RestoreRealOs();
+  FarReceiverStop(&sim);
+}
+
+// While the device is gone the link tries it every second on one opener
+// thread, the same for every try and for the open before: nothing is started
+// per try, so waiting for a device costs no CPU.
+TEST(silence_test, a_gone_device_is_tried_again_on_one_thread) {
+  FarReceiver sim;
+  GpsContext* context = OpenReceivingAt9600(&sim, 1);
+  ASSERT_NE(nullptr, context);
+  char path[16] = {};
+  snprintf(path, sizeof path, "\\\\.\\COM%d", NearIndex(kPair) + 1);
+  FailOpenOf(path, ERROR_FILE_NOT_FOUND);
+  LoseTheDevice();
+  ASSERT_TRUE(WaitLink(context, GPS_LINK_DEVICE_LOST, 9600, 0, 10000));
+  EXPECT_TRUE(WaitUntil([] { return CountLoggedCalls(0, OsCall::CreateFile, nullptr) >= 4; },
+                        10000))
+      << "the first open and three tries";
+  int opens = 0;
+  DWORD opener = 0;
+  for (int i = 0; i < LoggedCallCount(); ++i) {
+    const LoggedCall& call = LoggedCallAt(i);
+    if (call.call != OsCall::CreateFile) continue;
+    if (opens++ == 0) opener = call.threadId;
+    EXPECT_EQ(opener, call.threadId) << "open " << opens << " on a thread of its own";
+  }
+  RestoreRealOs();  // the device is back
+  EXPECT_TRUE(WaitLink(context, GPS_LINK_RECEIVING, 9600, 1, 10000));
+  EXPECT_EQ(0, OrvoGPSClose(context));
   FarReceiverStop(&sim);
 }
 
