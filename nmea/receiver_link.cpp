@@ -32,7 +32,8 @@ struct Link {
   bool searching;
   uint32_t takenBaud;    // the speed last taken by the search; 0: none
   uint32_t quietFromMs;  // when the port was last (re)opened
-  struct Opener* opener;  // the thread that opens the port, or null
+  // The thread that opens the port, or null.
+  struct Opener* opener;
   HANDLE openerThread;
   // What OrvoGPSGetLink reports: state << 40 | (portIndex + 1) << 32 | baud.
   std::atomic<uint64_t> shown;
@@ -154,7 +155,7 @@ void EndOpener() {
   if (!gLink.opener) return;
   int32_t idle = OPENER_IDLE;
   const bool wasIdle = gLink.opener->phase.compare_exchange_strong(idle, OPENER_ABANDONED,
-                                                                     std::memory_order_acq_rel);
+                                                                   std::memory_order_acq_rel);
   if (wasIdle) (void)SetEvent(gLink.opener->request);
   ReleaseOpener(gLink.opener);
   if (wasIdle) (void)WaitForSingleObject(gLink.openerThread, INFINITE);
