@@ -36,6 +36,15 @@ for capture in "$corpus"/*.log; do
     # The same name for both: --gpsd prints it as the device.
     (cd "$corpus" && "$native" $option "$(basename "$capture")") > "$work/native.jsonl"
     (cd "$corpus" && wine "$windows" $option "$(basename "$capture")") > "$work/windows.jsonl"
+    status=$?
+    # Now and then (twice in some hundreds of runs, on a loaded machine) a run
+    # under Wine gives a short or empty output and says nothing; the same run
+    # again gives the whole.  A difference in the decoding repeats, so a
+    # second run tells the two apart; the retry is said, never hidden.
+    if [ $status -ne 0 ] || ! cmp -s "$work/native.jsonl" "$work/windows.jsonl"; then
+      echo "retried ($mode): $capture: the run under Wine exited $status with $(wc -l < "$work/windows.jsonl") lines"
+      (cd "$corpus" && wine "$windows" $option "$(basename "$capture")") > "$work/windows.jsonl"
+    fi
     if cmp -s "$work/native.jsonl" "$work/windows.jsonl"; then
       lines=$((lines + $(wc -l < "$work/native.jsonl")))
     else
